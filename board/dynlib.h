@@ -1,0 +1,30 @@
+#pragma once
+// A shared library bound at the first call of one of its operations.
+#include <string>
+
+class DynLib {
+public:
+    explicit DynLib(std::string name) : name_(std::move(name)) {}
+    ~DynLib();
+    DynLib(const DynLib&) = delete;
+    DynLib& operator=(const DynLib&) = delete;
+
+    // The address of an operation; loads the library first if needed. Raises
+    // the run-time errors for a missing library (53 or 48) or operation (453).
+    void* Symbol(const char* operation);
+
+    const std::string& name() const { return name_; }
+
+private:
+    std::string name_;
+    void* handle_ = nullptr;
+};
+
+// Binds a typed pointer to an operation on first use.
+template <class Fn>
+Fn Bind(DynLib& lib, Fn& slot, const char* operation)
+{
+    if (slot == nullptr)
+        slot = reinterpret_cast<Fn>(lib.Symbol(operation));
+    return slot;
+}

@@ -1,0 +1,81 @@
+#include "boardlink.h"
+#include "dynlib.h"
+#include "evlinkbind.h"
+#include "usbstuff.h"
+
+#include <memory>
+
+namespace Evlink1 {
+namespace {
+using LoadFn = int16_t (*)(const uint8_t*);
+using RequestFn = int16_t (*)(int16_t, int32_t, int32_t, int16_t, int16_t, uint8_t*);
+
+struct Binding {
+    DynLib lib;
+    LoadFn load = nullptr;
+    RequestFn request = nullptr;
+    explicit Binding(std::string name) : lib(std::move(name)) {}
+};
+
+std::string& nameSlot()
+{
+    // Found through the program's run path, next to the executable; never
+    // through the current directory, which the file writer changes.
+    static std::string name = "libEVLINK1.so";
+    return name;
+}
+
+std::unique_ptr<Binding>& bindingSlot()
+{
+    static std::unique_ptr<Binding> b;
+    return b;
+}
+
+Binding& binding()
+{
+    auto& b = bindingSlot();
+    if (!b)
+        b = std::make_unique<Binding>(nameSlot());
+    return *b;
+}
+}  // namespace
+
+const std::string& LibraryName() { return nameSlot(); }
+void SetLibraryName(std::string name)
+{
+    nameSlot() = std::move(name);
+    bindingSlot().reset();
+}
+
+int16_t LoadFirmWare(uint8_t& firstOfPath)
+{
+    auto& b = binding();
+    return Bind(b.lib, b.load, "LoadFirmWare")(&firstOfPath);
+}
+
+int16_t VendorIORequest(int16_t request, int32_t value, int32_t index, int16_t direction, int16_t length,
+                        uint8_t& firstOfBuffer)
+{
+    auto& b = binding();
+    return Bind(b.lib, b.request, "VendorIORequest")(request, value, index, direction, length, &firstOfBuffer);
+}
+}  // namespace Evlink1
+
+namespace {
+class FirstGenerationLink final : public BoardLink {
+public:
+    void ConnectStep() override { LoadFirmwareOrEnd(); }
+    int16_t VendorRequest(uint8_t code, int32_t value, int32_t index, uint8_t direction, uint16_t length,
+                          uint8_t* buffer) override
+    {
+        return Evlink1::VendorIORequest(code, value, index, direction, static_cast<int16_t>(length), *buffer);
+    }
+    bool ClearsVerdictBeforeTest() const override { return true; }
+};
+}  // namespace
+
+const Edition& FirstEdition()
+{
+    static const Edition e{"QV4816X", 1, 1, 1, [] { return std::unique_ptr<BoardLink>(new FirstGenerationLink); }};
+    return e;
+}

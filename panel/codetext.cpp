@@ -1,0 +1,25 @@
+#include "codetext.h"
+
+#include "board/declare.h"
+
+std::string FormatHexCode(int32_t value, int resolutionBits)
+{
+    std::string text = HexDigits(value);
+    size_t width = 0;
+    if (resolutionBits == 12)
+        width = 3;
+    else if (resolutionBits == 14 || resolutionBits == 16)
+        width = 4;
+    if (text.size() < width)
+        text.insert(0, width - text.size(), '0');
+    return text;
+}
+
+std::string FormatHexCode(int32_t value) { return FormatHexCode(value, State.ResolutionBits); }
+
+int32_t LargestCode(int resolutionBits) { return (int32_t{1} << resolutionBits) - 1; }
+
+int32_t JustifyFactor(int resolutionBits)
+{
+    return resolutionBits == 12 ? 16 : resolutionBits == 14 ? 4 : 1;
+}

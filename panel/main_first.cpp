@@ -1,0 +1,14 @@
+// The first version of the program.
+#include "board/boardlink.h"
+#include "panel/mainform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    UseEdition(FirstEdition());
+    if (!ProgramStart())
+        return 0;
+    return app.exec();
+}

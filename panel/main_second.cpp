@@ -1,0 +1,14 @@
+// The second version of the program.
+#include "board/boardlink.h"
+#include "panel/mainform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    UseEdition(SecondEdition());
+    if (!ProgramStart())
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,77 @@
+// Program start, the load handler, exit, and the doors to the other windows.
+#include "codefield.h"
+#include "mainform.h"
+#include "panel/codetext.h"
+#include "platform/guard.h"
+#include "platform/programend.h"
+#include "tools/frmabout.h"
+#include "tools/testform.h"
+
+#include "board/adc.h"
+#include "board/boardlink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <cmath>
+
+namespace {
+const char* const kRangeTexts[6] = {"+5V", "+10V", "+10.8V", "\u00B15V", "\u00B110V", "\u00B110.8V"};
+
+void stopIfEnded()
+{
+    if (ProgramHasEnded())
+        throw ProgramEnded{};
+}
+}  // namespace
+
+bool ProgramStart()
+{
+    SetStartValues();
+    MainForm& form = MainForm::Instance();
+    // Showing the window runs its load handler first, before anything is drawn.
+    if (!Guarded([&form] { form.Form_Load(); }))
+        return false;
+    form.show();
+    return true;
+}
+
+void MainForm::Form_Load()
+{
+    Board().ConnectStep();
+    WritePinControl();
+
+    ComboCoding->clear();
+    ComboCoding->addItem("Hexadecimal Coding");
+    ComboCoding->addItem("Decimal Coding");
+    ComboCoding->setEditText("Hexadecimal Coding");
+
+    for (QComboBox* box : {ComboRangeA, ComboRangeB, ComboRangeC, ComboRangeD}) {
+        box->clear();
+        for (const char* text : kRangeTexts)
+            box->addItem(QString::fromUtf8(text));
+        box->setEditText("+5V");
+    }
+
+    Check1->setCheckState(Qt::Checked);  // runs Check1_Click
+    stopIfEnded();
+
+    // Presets from the resolution, in floating point, to the nearest integer.
+    const double full = std::pow(2.0, State.ResolutionBits);
+    const int32_t presets[4] = {static_cast<int32_t>(std::nearbyint(full - 1)),
+                                static_cast<int32_t>(std::nearbyint(0.75 * full)),
+                                static_cast<int32_t>(std::nearbyint(0.5 * full)), 0};
+    const auto fields = CodeFields();
+    for (size_t i = 0; i < fields.size(); ++i)
+        fields[i]->setText(QString::fromStdString(HexDigits(presets[i % 4])));
+
+    Command1_Click();
+
+    int32_t setup = kAdcSetupWord;
+    ReadAdc(setup);
+}
+
+void MainForm::MnuExit_Click() { EndProgram(); }
+
+void MainForm::MnuAbout_Click() { frmAbout::Open(); }
+
+void MainForm::Label16_DblClick() { TestForm::Open(); }

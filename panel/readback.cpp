@@ -1,0 +1,48 @@
+// DAC register read-back, and "Read all Registers and Update Display".
+#include "codetext.h"
+#include "mainform.h"
+
+#include <QLabel>
+
+void MainForm::ReadDacCode(int16_t address, QLabel* label)
+{
+    State.RegisterSelect = 0;
+    State.ChannelAddress = address;
+    State.ReadFlag = 1;
+    State.DataWord = ReadRegister(State.ChannelAddress, State.RegisterSelect);
+
+    const int32_t factor = JustifyFactor(State.ResolutionBits);
+    if (factor != 1)
+        State.DataWord = RoundHalfEvenDiv(State.DataWord, factor);
+
+    label->setText(QString::fromStdString(State.Coding == "Hex" ? FormatHexCode(State.DataWord)
+                                                                 : std::to_string(State.DataWord)));
+
+    State.RegisterSelect = 0;
+    State.ChannelAddress = address;
+    State.ReadFlag = 1;
+    State.RegisterData = FrameImage(State.ReadFlag, State.RegisterSelect, State.ChannelAddress, State.DataWord);
+    ShowFrameBits(State.RegisterData);
+}
+
+void MainForm::Command7_Click() { ReadDacCode(0, Label8); }
+void MainForm::Command8_Click() { ReadDacCode(1, Label9); }
+void MainForm::Command9_Click() { ReadDacCode(2, Label10); }
+void MainForm::Command10_Click() { ReadDacCode(3, Label11); }
+
+void MainForm::Command1_Click()
+{
+    Command7_Click();
+    Command8_Click();
+    Command9_Click();
+    Command10_Click();
+    Command6_Click();
+    Command2_Click();
+    Command5_Click();
+    Command13_Click();
+    Command12_Click();
+    Command11_Click();
+    State.RegisterSelect = 0;
+    State.ChannelAddress = 3;
+    ShowFrameBits(0x800000);
+}

@@ -1,0 +1,5 @@
+#include "events.h"
+
+#include <QCoreApplication>
+
+void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

@@ -1,0 +1,3 @@
+#pragma once
+// The event pump: let every pending window event run once.
+void DoEvents();

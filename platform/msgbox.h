@@ -1,0 +1,26 @@
+#pragma once
+// Message boxes. Every box the program shows goes through MsgBox, so tests can
+// answer them without a modal dialog (SetMsgBoxHandler).
+#include <functional>
+#include <string>
+
+enum class MsgButtons { Ok, RetryCancel };
+enum class MsgIcon { None, Exclamation, Critical };
+enum class MsgAnswer { Ok, Retry, Cancel };
+
+struct MsgBoxRequest {
+    std::string text;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgIcon icon = MsgIcon::None;
+    std::string title;
+};
+
+MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title);
+
+// Replaces the interactive dialog; pass an empty function to restore it.
+using MsgBoxHandler = std::function<MsgAnswer(const MsgBoxRequest&)>;
+void SetMsgBoxHandler(MsgBoxHandler handler);
+
+// The program's own title, used by message boxes that carry it.
+const std::string& ProgramTitle();
+void SetProgramTitle(std::string title);

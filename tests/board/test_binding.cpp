@@ -1,0 +1,55 @@
+// Binding the interface library at the first call: a missing library or
+// operation raises the run-time error that ends the program at start-up.
+#include "board/boardlink.h"
+#include "board/evlinkbind.h"
+#include "harness.h"
+#include "platform/runtimeerror.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+int errorNumberOf(void (*call)())
+{
+    try {
+        call();
+    } catch (const RunTimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(Binding, SecondGenerationBindsByAbsolutePath)
+{
+    harness::Setup(true);
+    EXPECT_EQ(Evlink4::LibraryPath().front(), '/');
+
+    const std::string saved = Evlink4::LibraryPath();
+    Evlink4::SetLibraryPath(harness::BuildDir() + "/no-such-library.so");
+    EXPECT_EQ(errorNumberOf([] { Board().ConnectStep(); }), 53);
+
+    // A library that loads but lacks the operation.
+    Evlink4::SetLibraryPath(harness::BuildDir() + "/libEVLINK1.so");
+    EXPECT_EQ(errorNumberOf([] { Board().ConnectStep(); }), 453);
+    Evlink4::SetLibraryPath(saved);
+}
+
+TEST(Binding, FirstGenerationBindsByBareNameThroughTheRunPath)
+{
+    harness::Setup(false);
+    EXPECT_EQ(Evlink1::LibraryName().find('/'), std::string::npos);
+    EXPECT_NO_THROW(Board().ConnectStep());
+
+    const std::string saved = Evlink1::LibraryName();
+    Evlink1::SetLibraryName("libEVLINK4.so");  // found, but without LoadFirmWare
+    try {
+        Board().ConnectStep();
+        FAIL() << "no run-time error";
+    } catch (const RunTimeError& e) {
+        EXPECT_EQ(e.number(), 453);
+        EXPECT_NE(e.text().find("LoadFirmWare"), std::string::npos);
+    }
+    Evlink1::SetLibraryName("libNO-SUCH-EVLINK.so");
+    EXPECT_EQ(errorNumberOf([] { Board().ConnectStep(); }), 53);
+    Evlink1::SetLibraryName(saved);
+}
+}  // namespace

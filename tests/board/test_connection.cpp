@@ -1,0 +1,132 @@
+// Finding, opening and loading the board: the firmware path, Retry and Cancel,
+// and the first generation's single attempt.
+#include "board/boardlink.h"
+#include "board/declare.h"
+#include "board/usbstuff.h"
+#include "harness.h"
+#include "platform/programend.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::string bytesAsText()
+{
+    return std::string(reinterpret_cast<const char*>(State.FirmwarePathBytes.data()));
+}
+
+TEST(FirmwarePath, BytesAreThePathFollowedByAZeroAndKeepAStaleTail)
+{
+    harness::Setup(true);
+    SetProgramDirectory("/opt/tools/longer-directory");
+    ASSERT_TRUE(PrepareFirmwarePath());
+    EXPECT_EQ(State.FirmwarePath, "/opt/tools/longer-directory/QV4816.hex");
+    EXPECT_EQ(bytesAsText(), State.FirmwarePath);
+
+    ASSERT_TRUE(FirmwarePathToBytes("/t/QV4816.hex"));
+    EXPECT_EQ(bytesAsText(), "/t/QV4816.hex");
+    // What a longer path left behind stays after the new terminator.
+    EXPECT_EQ(State.FirmwarePathBytes[13], 0);
+    EXPECT_EQ(State.FirmwarePathBytes[14], std::string("/opt/tools/longer-directory/QV4816.hex")[14]);
+
+    // File-system bytes pass through unchanged, also beyond ASCII.
+    const std::string utf8 = "/home/j\xC3\xB6rg/QV4816.hex";
+    ASSERT_TRUE(FirmwarePathToBytes(utf8));
+    EXPECT_EQ(bytesAsText(), utf8);
+}
+
+TEST(FirmwarePath, APathThatDoesNotFitIsRefusedWhole)
+{
+    harness::Setup(true);
+    ASSERT_TRUE(FirmwarePathToBytes(std::string(512, 'x')));
+    EXPECT_EQ(State.FirmwarePathBytes[512], 0);
+    const auto before = State.FirmwarePathBytes;
+    EXPECT_FALSE(FirmwarePathToBytes(std::string(513, 'y')));
+    EXPECT_EQ(State.FirmwarePathBytes, before);
+}
+
+TEST(Connection, SecondGenerationSearchesOpensAndDownloads)
+{
+    harness::Setup(true);
+    EXPECT_EQ(ConnectBoard(), 0);
+    const auto trace = harness::Trace();
+    ASSERT_EQ(trace.size(), 3u);
+    EXPECT_EQ(trace[0], "search vid=0x1234 pid=0x5678 -> board=1");
+    EXPECT_EQ(trace[1], "connect vid=0x1234 pid=0x5678 board=1 -> handle=1");
+    EXPECT_EQ(trace[2], "download path=" + harness::BuildDir() + "/QV4816.hex -> status=0");
+    EXPECT_EQ(State.BoardHandle, 1);
+}
+
+TEST(Connection, AMissingFirmwareFileFailsAndOffersRetry)
+{
+    harness::Setup(true);
+    SetProgramDirectory("/nonexistent-directory");
+    harness::Answers() = {MsgAnswer::Cancel};
+    EXPECT_THROW(Board().ConnectStep(), ProgramEnded);
+    EXPECT_TRUE(harness::Ended());
+    EXPECT_EQ(harness::ShownBoxes().size(), 1u);
+}
+
+TEST(Connection, TooLongADirectoryFailsTheAttemptWithTheMessage)
+{
+    harness::Setup(true);
+    SetProgramDirectory("/" + std::string(600, 'd'));
+    harness::Answers() = {MsgAnswer::Cancel};
+    try {
+        EnsureBoardConnected();
+    } catch (...) {
+    }
+    EXPECT_TRUE(harness::Ended());
+    ASSERT_EQ(harness::ShownBoxes().size(), 1u);
+    EXPECT_EQ(harness::ShownBoxes()[0].title, "Failed to initialise Demo board");
+    // The download is never called with a cut-short path.
+    for (const auto& line : harness::Trace())
+        EXPECT_NE(line.rfind("download", 0), 0u) << line;
+}
+
+TEST(Absent, RetryRunsTheWholeConnectionAgainAndCancelEnds)
+{
+    harness::Setup(true);
+    harness::Answers() = {MsgAnswer::Retry, MsgAnswer::Retry, MsgAnswer::Cancel};
+    try {
+        EnsureBoardConnected();
+    } catch (...) {
+    }
+    EXPECT_TRUE(harness::Ended());
+    ASSERT_EQ(harness::ShownBoxes().size(), 3u);
+    const auto& box = harness::ShownBoxes()[0];
+    EXPECT_EQ(box.title, "Failed to initialise Demo board");
+    EXPECT_EQ(box.text,
+              "Failed to initialise Demo board.\r\nInsure that the board is connected to a USB port and click Retry");
+    EXPECT_EQ(box.buttons, MsgButtons::RetryCancel);
+    EXPECT_EQ(box.icon, MsgIcon::Exclamation);
+
+    int searches = 0, connects = 0, downloads = 0;
+    for (const auto& line : harness::Trace()) {
+        searches += line.rfind("search ", 0) == 0;
+        connects += line.rfind("connect ", 0) == 0;
+        downloads += line.rfind("download ", 0) == 0;
+        EXPECT_NE(line.rfind("request", 0), 0u) << "nothing is sent after Cancel: " << line;
+    }
+    EXPECT_EQ(searches, 3);
+    EXPECT_EQ(connects, 3);
+    EXPECT_EQ(downloads, 3);
+    EXPECT_EQ(harness::Trace().front(), "search vid=0x1234 pid=0x5678 -> board=0");
+}
+
+TEST(Absent, FirstGenerationShowsItsMessageOnceAndEnds)
+{
+    harness::Setup(false);
+    try {
+        Board().ConnectStep();
+    } catch (...) {
+    }
+    EXPECT_TRUE(harness::Ended());
+    ASSERT_EQ(harness::ShownBoxes().size(), 1u);
+    EXPECT_EQ(harness::ShownBoxes()[0].text, "Error Downloading Firmware - Check USB connections");
+    EXPECT_EQ(harness::ShownBoxes()[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(harness::ShownBoxes()[0].title, "QV4816X");
+    const auto trace = harness::Trace();
+    ASSERT_EQ(trace.size(), 1u);
+    EXPECT_EQ(trace[0].rfind("loadfirmware path=" + harness::BuildDir() + "/QV4816.hex -> status=0", 0), 0u);
+}
+}  // namespace

@@ -1,0 +1,169 @@
+// Start-up of the register panel on the simulated board, the panel's controls
+// as first drawn, the hardware control pins, and the exit menu.
+#include "board/declare.h"
+#include "harness.h"
+#include "panel/codefield.h"
+#include "panel/mainform.h"
+#include "platform/led.h"
+#include "platform/numled.h"
+#include "platform/toggle.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QtTest>
+
+class StartUp : public QObject {
+    Q_OBJECT
+    bool second = true;
+    std::vector<std::string> startTrace;
+    MainForm* form = nullptr;
+
+    QString requestAfter(const std::function<void()>& act)
+    {
+        harness::ClearTrace();
+        act();
+        const auto req = harness::Requests();
+        return req.empty() ? QString() : QString::fromStdString(req.back());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        second = qEnvironmentVariableIsEmpty("QV_TEST_FIRST");
+        harness::Setup(second);
+        QVERIFY(ProgramStart());
+        form = &MainForm::Instance();
+        startTrace = harness::Trace();
+    }
+
+    void connectsThenSendsThePinWordTwiceFirstAndTheAdcWordLast()
+    {
+        const std::string dir = harness::BuildDir();
+        std::vector<std::string> expected;
+        if (second) {
+            expected = {"search vid=0x1234 pid=0x5678 -> board=1",
+                        "connect vid=0x1234 pid=0x5678 board=1 -> handle=1",
+                        "download path=" + dir + "/QV4816.hex -> status=0"};
+        } else {
+            expected = {"loadfirmware path=" + dir + "/QV4816.hex -> status=1"};
+        }
+        expected.push_back("request code=222 dir=0 value=0x009D index=0x0000 length=0");
+        expected.push_back("request code=222 dir=0 value=0x009D index=0x0000 length=0");
+        QVERIFY(startTrace.size() > expected.size() + 1);
+        for (size_t i = 0; i < expected.size(); ++i)
+            QCOMPARE(QString::fromStdString(startTrace[i]), QString::fromStdString(expected[i]));
+        QVERIFY(startTrace.back().rfind("request code=218 dir=1 value=0xA000 index=0x0000 length=2", 0) == 0);
+        // Between them, only register read-backs: read frames and clock-outs.
+        for (size_t i = expected.size(); i + 1 < startTrace.size(); ++i)
+            QVERIFY2(startTrace[i].rfind("request code=221 ", 0) == 0, startTrace[i].c_str());
+    }
+
+    void panelShowsItsControlsAsFirstDrawn()
+    {
+        QCOMPARE(form->windowTitle(),
+                 QString("QV4816X - Complete, Quad, 16-Bit, Serial Input, Unipolar/Bipolar Voltage Output DAC"));
+        const QStringList presets = {"FFFF", "C000", "8000", "0"};
+        const auto fields = form->CodeFields();
+        for (size_t i = 0; i < fields.size(); ++i)
+            QCOMPARE(fields[i]->text(), presets[static_cast<int>(i % 4)]);
+        QCOMPARE(form->Text1->objectName(), QString("Text1"));
+        QCOMPARE(form->Text1->parentWidget(), form->Frame9);
+
+        QCOMPARE(form->Check1->checkState(), Qt::Checked);
+        QVERIFY(form->Toggle12->value());
+        QVERIFY(!form->Toggle12->isEnabled());
+        QCOMPARE(form->Toggle12->text(), QString("LDAC HIGH"));
+        QVERIFY(form->Toggle10->value());
+        QCOMPARE(form->Toggle11->text(), QString("BINARY"));
+        QVERIFY(form->Mnu16->isChecked() && !form->Mnu14->isChecked() && !form->Mnu12->isChecked());
+
+        QCOMPARE(form->ComboCoding->count(), 2);
+        QCOMPARE(form->ComboCoding->itemText(1), QString("Decimal Coding"));
+        QCOMPARE(form->ComboRangeD->count(), 6);
+        QCOMPARE(form->ComboRangeD->itemText(5), QString::fromUtf8("\u00B110.8V"));
+
+        // After the read-all only the R/W bit is lit.
+        for (int i = 0; i < 24; ++i)
+            QCOMPARE(form->BitsDisplay[static_cast<size_t>(i)]->value(), QString(i == 23 ? "1" : "0"));
+        QCOMPARE(form->MnuFile->title(), QString("&File"));
+        QCOMPARE(form->MnuExit->text(), QString("E&xit"));
+    }
+
+    void everyControlHasAnAccessibleRoleAndName()
+    {
+        const auto widgets = form->findChildren<QWidget*>();
+        int checked = 0;
+        for (QWidget* w : widgets) {
+            const bool operable = qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w) ||
+                                  qobject_cast<QComboBox*>(w) || qobject_cast<LED*>(w) || qobject_cast<NumLED*>(w);
+            if (!operable || w->objectName().isEmpty() || w->objectName().startsWith("qt_") || qobject_cast<QLineEdit*>(w->parentWidget()) ||
+                qobject_cast<QComboBox*>(w->parentWidget()))
+                continue;
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+            QVERIFY2(iface != nullptr, qPrintable(w->objectName()));
+            QVERIFY2(!iface->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(w->objectName()));
+            ++checked;
+        }
+        QVERIFY(checked > 80);
+        QAccessibleInterface* toggle = QAccessible::queryAccessibleInterface(form->Toggle10);
+        QCOMPARE(toggle->text(QAccessible::Name), QString("CLR HIGH"));
+        QVERIFY(toggle->state().checkable);
+        QCOMPARE(QAccessible::queryAccessibleInterface(form->Text1)->text(QAccessible::Name),
+                 QString("DAC B code field 3"));
+    }
+
+    void pinSwitchesSendTheWholePinWord()
+    {
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Toggle10, Qt::LeftButton); }),
+                 QString("request code=222 dir=0 value=0x0095 index=0x0000 length=0"));
+        QCOMPARE(State.ClrPin, int16_t(0));
+        QTest::mouseClick(form->Toggle10, Qt::LeftButton);
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Toggle11, Qt::LeftButton); }),
+                 QString("request code=222 dir=0 value=0x0099 index=0x0000 length=0"));
+        QCOMPARE(form->Toggle11->text(), QString("2sCOMPLEMENT"));
+        QTest::mouseClick(form->Toggle11, Qt::LeftButton);
+
+        // A locked LDAC switch cannot be flipped.
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Toggle12, Qt::LeftButton); }), QString());
+        QVERIFY(form->Toggle12->value());
+    }
+
+    void unlockingLdacSendsNothingAndTickingAgainRaisesIt()
+    {
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Check1, Qt::LeftButton); }), QString());
+        QCOMPARE(form->Check1->checkState(), Qt::Unchecked);
+        QVERIFY(form->Toggle12->isEnabled());
+        QVERIFY(form->Toggle12->value());
+        QCOMPARE(State.LdacPin, int16_t(1));
+
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Toggle12, Qt::LeftButton); }),
+                 QString("request code=222 dir=0 value=0x008D index=0x0000 length=0"));
+        // With the box unticked a DAC write is a plain frame.
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Text1, Qt::LeftButton); }),
+                 QString("request code=221 dir=0 value=0x0001 index=0x8000 length=0"));
+
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Check1, Qt::LeftButton); }),
+                 QString("request code=222 dir=0 value=0x009D index=0x0000 length=0"));
+        QVERIFY(form->Toggle12->value());
+        QVERIFY(!form->Toggle12->isEnabled());
+        QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Text1, Qt::LeftButton); }),
+                 QString("request code=217 dir=0 value=0x0001 index=0x8000 length=0"));
+    }
+
+    void exitSendsNothingAndEnds()
+    {
+        QCOMPARE(requestAfter([&] { form->MnuExit->trigger(); }), QString());
+        QVERIFY(harness::Ended());
+        harness::Reset();
+    }
+};
+
+QTEST_MAIN(StartUp)
+#include "test_startup.moc"
