@@ -1,0 +1,57 @@
+#pragma once
+// Number texts: reading the code fields (hexadecimal and decimal), rounding to
+// the integer fields, and the texts the panel and the data file write. Plain
+// C++ with no locale anywhere: the decimal point is always ".".
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A hexadecimal text as a 32-bit signed value: hexadecimal digits in either
+// case, leading zeros not counted, at most eight significant digits; eight
+// digits with the top bit set read as negative (FFFFFFFF is -1). Spaces and
+// tabs before and after the digits are allowed. Anything else - an empty or
+// blank text, any other character, a sign, nine or more significant digits -
+// gives nullopt (the caller's type mismatch).
+std::optional<int32_t> HexToLong(std::string_view text);
+
+// The leading number of a text. Spaces, tabs and line feeds are ignored
+// wherever they stand; the longest leading part that forms a decimal number
+// (optional sign, digits, one decimal point, optional exponent E/e/D/d with
+// optional sign and digits) is taken, and a text without one gives 0. An
+// exponent marker without digits is not part of the number ("1e" is 1).
+//
+// "&H" and "&O" (either case) introduce a hexadecimal or octal number instead:
+// a value that fits in 32 bits reads as a 32-bit two's-complement pattern
+// ("&HFFFFFFFF" is -1, "&H8000" is 32768); a longer one reads as its plain,
+// positive value, which no 32-bit field accepts.
+//
+// Never throws. Magnitudes beyond the double range give +-infinity, those
+// below it give zero.
+double Val(std::string_view text);
+
+// The nearest 32-bit signed integer, halves to the even neighbour; nullopt for
+// NaN and for results outside -2147483648..2147483647.
+std::optional<int32_t> RoundToLong(double v);
+
+// a / b to the nearest integer, halves to the even neighbour. b must be
+// positive (the read-back shift divides by 4 or 16).
+int32_t RoundHalfEvenDiv(int32_t a, int32_t b);
+
+// Upper-case hexadecimal digits of v as a 32-bit two's-complement number,
+// without leading zeros: "0" for 0, "FFFFFFFF" for -1.
+std::string HexDigits(int32_t v);
+
+// Volts with the pattern "0.0000": at least one digit before the point,
+// exactly four after it, "-" in front of a negative value, but never
+// "-0.0000". Infinity and NaN give "inf", "-inf" and "nan".
+std::string FormatVolts4(float v);
+
+// A single-precision number as the data file writes it: " " in front of zero
+// or a positive value, "-" in front of a negative one, rounded to at most seven
+// significant digits, no trailing zeros, no point for whole numbers, "0" before
+// the point below 1. Plain form while the rounded value lies between 1E-08 and
+// 9999999 in magnitude (every ADC step and every sample index among them);
+// outside that the exponent form: mantissa, "E", a signed two-digit exponent
+// (" 1.5E+07", "-2.441406E-09"). Infinity and NaN give " inf", "-inf", " nan".
+std::string SingleText(float v);
