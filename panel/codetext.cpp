@@ -2,6 +2,8 @@
 
 #include "board/declare.h"
 
+const char* const kRangeTexts[6] = {"+5V", "+10V", "+10.8V", "\u00B15V", "\u00B110V", "\u00B110.8V"};
+
 std::string FormatHexCode(int32_t value, int resolutionBits)
 {
     std::string text = HexDigits(value);

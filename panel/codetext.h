@@ -12,6 +12,9 @@ std::string FormatHexCode(int32_t value, int resolutionBits);
 // The same under the current ResolutionBits.
 std::string FormatHexCode(int32_t value);
 
+// The six output range texts, by range code 0..5.
+extern const char* const kRangeTexts[6];
+
 // Largest code at a resolution: 4095, 16383 or 65535.
 int32_t LargestCode(int resolutionBits);
 // The factor by which a code is left-justified into the 16-bit data field.

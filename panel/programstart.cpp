@@ -15,7 +15,6 @@
 #include <cmath>
 
 namespace {
-const char* const kRangeTexts[6] = {"+5V", "+10V", "+10.8V", "\u00B15V", "\u00B110V", "\u00B110.8V"};
 
 void stopIfEnded()
 {

@@ -1,12 +1,24 @@
 // Output range registers: a pick in a range box writes the channel's range
 // register; "Read" shows the range the device holds.
+#include "codetext.h"
 #include "mainform.h"
 
 #include <QComboBox>
 
 namespace {
-const char* const kRangeTexts[6] = {"+5V", "+10V", "+10.8V", "\u00B15V", "\u00B110V", "\u00B110.8V"};
 constexpr int16_t kRangeRegister = 1;
+
+// Shows a range read back. The box's selection moves with its text, so that
+// the arrow keys and the open list go on from the range shown; neither raises
+// the pick event.
+void ShowRange(QComboBox* box, const QString& text)
+{
+    const int index = box->findText(text);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    else
+        box->setEditText(text);
+}
 }  // namespace
 
 void MainForm::SelectRange(QComboBox* box, int16_t address)
@@ -31,7 +43,7 @@ void MainForm::ReadRange(QComboBox* box, int16_t address)
     State.ReadFlag = 1;
     State.DataWord = ReadRegister(State.ChannelAddress, State.RegisterSelect);
     if (State.DataWord >= 0 && State.DataWord <= 5)
-        box->setEditText(QString::fromUtf8(kRangeTexts[State.DataWord]));
+        ShowRange(box, QString::fromUtf8(kRangeTexts[State.DataWord]));
     State.RegisterSelect = kRangeRegister;
     State.ChannelAddress = address;
     State.ReadFlag = 1;

@@ -1,0 +1,33 @@
+#pragma once
+// Settings of the simulated board and of the driver list, from the
+// environment variable EVLINK_SIM: comma-separated items, read once.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace evlink {
+
+struct Options {
+    bool absent = false;  // no simulated board attached
+    bool only = false;    // the simulated board only: no USB driver
+    int resolution = 16;  // 16, 14 or 12 bits
+    uint32_t latencyUs = 0;                 // every vendor request takes this long
+    std::optional<uint64_t> unplugAfter;    // the board stops answering after this many requests
+    uint16_t alarmBits = 0;                 // status bits shown in the power control register
+    uint8_t faultyChannels = 0;             // bit n: channel n's output is stuck at 0 V
+};
+
+// Longest latency accepted (10 s).
+constexpr uint32_t kMaxLatencyUs = 10'000'000;
+
+// Parses the option text. Each item that is not understood is ignored and
+// described by one line in `complaints` (when given).
+Options ParseOptions(std::string_view text, std::vector<std::string>* complaints = nullptr);
+
+// EVLINK_SIM of this process, parsed at the first call; complaints go to
+// standard error once.
+const Options& EnvironmentOptions();
+
+}  // namespace evlink
