@@ -25,11 +25,13 @@ std::string ProgramDirectory()
     if (directorySlot().empty()) {
         std::array<char, PATH_MAX + 1> buf{};
         const ssize_t n = readlink("/proc/self/exe", buf.data(), PATH_MAX);
-        std::string exe = n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : std::string(".");
-        const auto slash = exe.find_last_of('/');
-        directorySlot() = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
-        if (directorySlot().empty())
-            directorySlot() = "/";
+        std::string dir = n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : std::string();
+        const size_t slash = dir.rfind('/');
+        if (slash == std::string::npos)
+            dir.assign(1, '.');
+        else
+            dir.resize(slash == 0 ? 1 : slash);  // the root keeps its slash
+        directorySlot().swap(dir);
     }
     return directorySlot();
 }

@@ -1,20 +1,32 @@
 #pragma once
-// Scratch files and small helpers for the interface library tests.
-#include <cstdint>
+// Scratch files and trace lines for the interface library tests.
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace evtest {
 
-std::string ScratchDir();  // under the test's build folder
-std::string WriteFile(const std::string& name, const std::string& text);
-std::vector<std::string> ReadLines(const std::string& path);
+inline std::string Scratch()
+{
+    std::filesystem::create_directories(EVLINK_TEST_SCRATCH);
+    return EVLINK_TEST_SCRATCH;
+}
 
-// One Intel HEX record with its checksum; a small well-formed file.
-std::string HexRecord(uint16_t address, uint8_t type, const std::vector<uint8_t>& data);
-std::string GoodHex();
+inline std::string WriteFile(const std::string& name, const std::string& text)
+{
+    const std::string path = Scratch() + "/" + name;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    return path;
+}
 
-// Bit order of a byte reversed, as the program undoes it.
-uint8_t Rev(uint8_t b);
+inline std::vector<std::string> ReadLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 }  // namespace evtest
