@@ -3,6 +3,7 @@
 #include "board/boardlink.h"
 #include "board/evlinkbind.h"
 #include "harness.h"
+#include "platform/guard.h"
 #include "platform/runtimeerror.h"
 
 #include <gtest/gtest.h>
@@ -51,5 +52,20 @@ TEST(Binding, FirstGenerationBindsByBareNameThroughTheRunPath)
     Evlink1::SetLibraryName("libNO-SUCH-EVLINK.so");
     EXPECT_EQ(errorNumberOf([] { Board().ConnectStep(); }), 53);
     Evlink1::SetLibraryName(saved);
+}
+TEST(Binding, AnUncaughtRunTimeErrorIsShownAndEndsTheProgram)
+{
+    harness::Setup(true);
+    Evlink4::SetLibraryPath("/nonexistent/libEVLINK4.so");
+    EXPECT_FALSE(Guarded([] { Board().ConnectStep(); }));
+    EXPECT_TRUE(harness::Ended());
+    ASSERT_EQ(harness::ShownBoxes().size(), 1u);
+    EXPECT_EQ(harness::ShownBoxes()[0].text, "Run-time error '53':\n\nFile not found: /nonexistent/libEVLINK4.so");
+    EXPECT_EQ(harness::ShownBoxes()[0].title, "QV4816X");
+    // Once the program has ended no further handler runs.
+    bool ran = false;
+    EXPECT_FALSE(Guarded([&] { ran = true; }));
+    EXPECT_FALSE(ran);
+    Evlink4::SetLibraryPath(QV_EVLINK4_DEFAULT);
 }
 }  // namespace
