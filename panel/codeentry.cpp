@@ -52,20 +52,10 @@ void MainForm::WriteCodeField(CodeField* field, int16_t address)
     }
 }
 
-void MainForm::Text_KeyPress(CodeField* field, int16_t& keyAscii)
+void MainForm::Text_KeyPress(int16_t& keyAscii, void (MainForm::*click)())
 {
-    if (keyAscii != 13)
-        return;
-    // Enter acts exactly as a click into the same field.
-    const std::array<CodeField*, 16> fields = CodeFields();
-    void (MainForm::*const handlers[16])() = {
-        &MainForm::Text11_Click, &MainForm::Text10_Click, &MainForm::Text13_Click, &MainForm::Text12_Click,
-        &MainForm::Text14_Click, &MainForm::Text15_Click, &MainForm::Text1_Click,  &MainForm::Text2_Click,
-        &MainForm::Text18_Click, &MainForm::Text19_Click, &MainForm::Text16_Click, &MainForm::Text17_Click,
-        &MainForm::Text22_Click, &MainForm::Text23_Click, &MainForm::Text20_Click, &MainForm::Text21_Click};
-    for (size_t i = 0; i < fields.size(); ++i)
-        if (fields[i] == field)
-            (this->*handlers[i])();
+    if (keyAscii == 13)
+        (this->*click)();  // Enter acts exactly as a click into the same field
 }
 
 void MainForm::Text11_Click() { WriteCodeField(Text11, 0); }

@@ -103,7 +103,7 @@ void MainForm::WireEvents()
     auto field = [this](CodeField* f, void (MainForm::*h)()) {
         connect(f, &CodeField::Click, this, [this, h] { Guarded([this, h] { (this->*h)(); }); });
         connect(f, &CodeField::KeyPress, this,
-                [this, f](int16_t& key) { Guarded([this, f, &key] { Text_KeyPress(f, key); }); });
+                [this, h](int16_t& key) { Guarded([this, h, &key] { Text_KeyPress(key, h); }); });
     };
 
     action(MnuAbout, &MainForm::MnuAbout_Click);

@@ -57,8 +57,9 @@ public:
     void Text21_Click();
     void Text22_Click();
     void Text23_Click();
-    // Enter (13) runs the field's Click; every other key is left to the field.
-    void Text_KeyPress(CodeField* field, int16_t& keyAscii);
+    // The KeyPress of every code field: Enter (13) runs that field's Click;
+    // every other key is left to the field.
+    void Text_KeyPress(int16_t& keyAscii, void (MainForm::*click)());
 
     // ---- number coding (coding.cpp)
     void ComboCoding_Click();

@@ -1,0 +1,176 @@
+#include "datafile.h"
+
+#include "board/declare.h"
+#include "platform/numtext.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+void AppendDataLine(std::string& out, int32_t index, float a, float b, float c, float d)
+{
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+    if (index >= 0)
+        out += ' ';
+    out.append(digits, end);
+    for (const float v : {a, b, c, d}) {
+        out += ',';
+        out += SingleText(v);
+    }
+    out += "\r\n";
+}
+
+std::string DataFileText(const ProgramState& state)
+{
+    const size_t available = std::min({state.SweepVoltsA.size(), state.SweepVoltsB.size(),
+                                       state.SweepVoltsC.size(), state.SweepVoltsD.size()});
+    const size_t count = std::min(static_cast<size_t>(std::max(state.SampleCount, 0)), available);
+    std::string text;
+    text.reserve(count * 48);
+    for (size_t i = 0; i < count; ++i)
+        AppendDataLine(text, static_cast<int32_t>(i), state.SweepVoltsA[i], state.SweepVoltsB[i],
+                       state.SweepVoltsC[i], state.SweepVoltsD[i]);
+    return text;
+}
+
+namespace {
+
+std::string errorText(const char* what, int err) { return std::string(what) + ": " + std::strerror(err); }
+
+bool writeAll(int fd, const std::string& contents, std::string& why)
+{
+    const char* p = contents.data();
+    size_t left = contents.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            why = errorText("write", n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A device or pipe: nothing to preserve, so it is written in place. Opening
+// does not wait for a reader of a pipe.
+bool writeInPlace(const std::string& path, const std::string& contents, std::string& why)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = errorText("open", errno);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const bool written = writeAll(fd, contents, why);
+    if (::close(fd) != 0 && written) {
+        why = errorText("close", errno);
+        return false;
+    }
+    return written;
+}
+
+// The file a name stands for: a symbolic link is followed, so that the file it
+// points to is replaced and the link stays.
+std::string resolveLink(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+std::string directoryOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Creates a new, hidden file in `dir`; -1 with `why` when none can be made.
+int createTemporary(const std::string& dir, const std::string& base, mode_t mode, std::string& name,
+                    std::string& why)
+{
+    static std::mt19937 engine{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(engine() % 1000000) +
+               ".tmp";
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST) {
+            why = errorText("create", errno);
+            return -1;
+        }
+    }
+    why = "create: no free temporary name";
+    return -1;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents, std::string& why)
+{
+    if (path.empty() || path.back() == '/') {
+        why = "no file name";
+        return false;
+    }
+    const std::string target = resolveLink(path);
+    struct stat st {};
+    bool exists = false;
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            why = "is a directory";
+            return false;
+        }
+        if (!S_ISREG(st.st_mode))
+            return writeInPlace(target, contents, why);
+        exists = true;
+    }
+
+    std::string temporary;
+    const int fd = createTemporary(directoryOf(target), baseOf(target), 0666, temporary, why);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) {
+        why = errorText("chmod", errno);
+        ok = false;
+    }
+    ok = ok && writeAll(fd, contents, why);
+    if (ok && ::fdatasync(fd) != 0) {
+        why = errorText("sync", errno);
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        why = errorText("close", errno);
+        ok = false;
+    }
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        why = errorText("rename", errno);
+        ok = false;
+    }
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The test window: the sweep of all four outputs through every code, and the
+// pass/fail self-test. Opened from the panel's logo; closing it ends the program.
+#include <QWidget>
+#include <cstdint>
+
+class QLabel;
+class QPushButton;
+
+class TestForm : public QWidget {
+    Q_OBJECT
+public:
+    // Created and loaded on first use, then kept; every call shows and raises it.
+    static TestForm& Open();
+    static bool Exists();
+    bool Loaded() const { return loaded_; }
+
+    void Form_Load();
+    void Form_Unload();     // ends the program
+    void Command1_Click();  // "Start Sweep"
+    void Command2_Click();  // "Stop Sweep"
+    void Command3_Click();  // "Test"
+
+    int16_t StopRequested = 0;
+
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLabel* Label1 = nullptr;  // the sweep step in progress
+    QLabel* Label2 = nullptr;  // the self-test verdict
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    TestForm();
+    void ShowVerdict(bool failed);
+
+    bool loaded_ = false;
+};
