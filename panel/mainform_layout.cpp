@@ -5,6 +5,7 @@
 #include "platform/led.h"
 #include "platform/numled.h"
 #include "platform/toggle.h"
+#include "tools/ui.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -70,15 +71,6 @@ LED* lamp(QWidget* parent, const char* name, const QString& accessible, int x, i
     return l;
 }
 
-QFont sansSerif(double points, bool bold = false)
-{
-    QFont f;
-    f.setFamilies({"MS Sans Serif", "DejaVu Sans", "Liberation Sans", "Sans Serif"});
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
-
 QPixmap logoPicture()
 {
     QPixmap pix(96, 48);
@@ -89,7 +81,7 @@ QPixmap logoPicture()
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(0, 0, 96, 48), 8, 8);
     p.setPen(Qt::white);
-    QFont f = sansSerif(16, true);
+    QFont f = ToolFont(16, true);
     p.setFont(f);
     p.drawText(QRectF(0, 0, 96, 48), Qt::AlignCenter, "QV");
     return pix;
@@ -121,10 +113,10 @@ void MainForm::BuildMenus()
 void MainForm::BuildHeader()
 {
     QWidget* w = centralWidget();
-    setFont(sansSerif(8.25));
+    setFont(ToolFont(8.25));
 
     Label16 = label(w, "Label16", "Q", 8, 6, 56, 56);
-    QFont glyph = sansSerif(32, true);
+    QFont glyph = ToolFont(32, true);
     glyph.setItalic(true);
     Label16->setFont(glyph);
     Label16->setAlignment(Qt::AlignCenter);
