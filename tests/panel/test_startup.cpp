@@ -7,6 +7,8 @@
 #include "platform/led.h"
 #include "platform/numled.h"
 #include "platform/toggle.h"
+#include "tools/frmabout.h"
+#include "tools/testform.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -155,6 +157,21 @@ private slots:
         QVERIFY(!form->Toggle12->isEnabled());
         QCOMPARE(requestAfter([&] { QTest::mouseClick(form->Text1, Qt::LeftButton); }),
                  QString("request code=217 dir=0 value=0x0001 index=0x8000 length=0"));
+    }
+
+    void logoAndMenuOpenTheOtherWindows()
+    {
+        QVERIFY(!TestForm::Exists());
+        QTest::mouseDClick(form->Label16, Qt::LeftButton);
+        QVERIFY(TestForm::Exists());
+        QVERIFY(TestForm::Open().isVisible());
+        QCOMPARE(TestForm::Open().windowTitle(), QString("QV4816X Test"));
+        TestForm::Open().hide();
+        QTest::keyClick(form->Label16, Qt::Key_Return);  // the keyboard way in
+        QVERIFY(TestForm::Open().isVisible());
+
+        form->MnuAbout->trigger();
+        QCOMPARE(frmAbout::Open().lblVersion->text(), QString(second ? "Version 1.1.6" : "Version 1.1.1"));
     }
 
     void exitSendsNothingAndEnds()
