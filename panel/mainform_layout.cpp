@@ -321,5 +321,5 @@ void MainForm::BuildAdcFrame()
         d->setAccessibleName(QString::fromLatin1(texts[c]));
         *displays[c] = d;
     }
-    setFixedSize(1062, 530);
+    setFixedSize(1062, 548);
 }
