@@ -8,14 +8,14 @@ namespace {
 
 using Codes = std::array<uint16_t, 4>;
 constexpr uint32_t Write(unsigned reg, unsigned address, uint16_t data) { return reg << 19 | address << 16 | data; }
-constexpr uint32_t kNop = Write(kControlRegister, kNoOperation, 0);
 constexpr unsigned A = 0, B = 1, C = 2, D = 3, All = kAllChannels;
 constexpr uint8_t kPinsLdacLow = 0x9D & ~kPinLdac;  // CLR and BIN high
 
+// A frame that follows no read frame clocks out zeros.
 uint16_t ReadBack(Device& d, unsigned reg, unsigned address)
 {
-    d.Frame(kFrameRead | Write(reg, address, 0));
-    return static_cast<uint16_t>(d.Frame(kNop));
+    EXPECT_EQ(d.Frame(kFrameRead | Write(reg, address, 0)), 0u);
+    return static_cast<uint16_t>(d.Frame(Write(kControlRegister, kNoOperation, 0)));
 }
 
 // The ADC codes of channels A to D, measured as the program measures them:
@@ -30,45 +30,22 @@ Codes Outputs(Device& d)
     return codes;
 }
 
-// All channels powered, one range everywhere, LDAC low so writes land at once.
-Device Ready(unsigned range, const DeviceConfig& config = {})
+// All channels powered, one range everywhere, by default LDAC low so that
+// writes land at once.
+Device Ready(unsigned range, uint8_t pins = kPinsLdacLow, const DeviceConfig& config = {})
 {
     Device d(config);
     d.Frame(Write(kPowerRegister, 0, 0x0F));
     d.Frame(Write(kRangeRegister, All, static_cast<uint16_t>(range)));
-    d.SetPins(kPinsLdacLow);
+    d.SetPins(pins);
     return d;
 }
 
 }  // namespace
 
-TEST(DeviceFrames, RegistersAddressesAndReadBack)
-{
-    Device d;
-    d.Frame(Write(kDacRegister, All, 0xABCD));
-    d.Frame(Write(kDacRegister, C, 0x1234));
-    d.Frame(Write(kRangeRegister, All, 0xFFFF));  // three bits wide
-    d.Frame(Write(kRangeRegister, B, 4));
-    for (unsigned ch : {A, B, C, D}) {
-        EXPECT_EQ(ReadBack(d, kDacRegister, ch), ch == C ? 0x1234 : 0xABCD);
-        EXPECT_EQ(ReadBack(d, kRangeRegister, ch), ch == B ? 4 : 7);
-    }
-    d.Frame(Write(kPowerRegister, 0, 0xFFFF));
-    EXPECT_EQ(ReadBack(d, kPowerRegister, 0), 0x001F);  // status bits are not writable
-    d.Frame(Write(kControlRegister, kFunctionSwitches, 0xFFFF));
-    EXPECT_EQ(ReadBack(d, kControlRegister, kFunctionSwitches), 0x000F);
-    // The 24 bits out: the read frame's own top byte, then the register; the
-    // clock-out frame is executed as well, and selects nothing.
-    d.Frame(kFrameRead | Write(kDacRegister, C, 0));
-    EXPECT_EQ(d.Frame(Write(kRangeRegister, A, 3)), 0x821234u);
-    EXPECT_EQ(d.Frame(kNop), 0u);
-    EXPECT_EQ(ReadBack(d, kRangeRegister, A), 3);
-}
-
 TEST(DeviceOutputs, LdacHoldsUntilPulseLoadOrFallingEdge)
 {
-    Device d = Ready(4);
-    d.SetPins(kPinsLdacLow | kPinLdac);  // writes wait in the input register
+    Device d = Ready(4, kPinsLdacLow | kPinLdac);  // writes wait in the input register
     d.Frame(Write(kDacRegister, A, 0xFFFF));
     EXPECT_EQ(ReadBack(d, kDacRegister, A), 0xFFFF);
     EXPECT_EQ(Outputs(d), (Codes{0, 0, 0, 0}));
@@ -94,7 +71,10 @@ TEST(DeviceOutputs, ClrPinAndClearCommandFollowClrSelect)
     EXPECT_EQ(Outputs(d), (Codes{5120, 0, 0, 0}));
     d.SetPins(kPinsLdacLow);  // CLR back high: the registers were kept
     EXPECT_EQ(Outputs(d), (Codes{6144, 8191, 8191, 8191}));
-    d.Frame(Write(kControlRegister, kClearCommand, 0));
+    // The 24 bits out: the read frame's own top byte, then the register; the
+    // clock-out frame (here CLEAR) is executed as well.
+    d.Frame(kFrameRead | Write(kDacRegister, B, 0));
+    EXPECT_EQ(d.Frame(Write(kControlRegister, kClearCommand, 0)), 0x81FFFFu);
     EXPECT_EQ(ReadBack(d, kDacRegister, A), 0x8000);
     EXPECT_EQ(Outputs(d), (Codes{5120, 0, 0, 0}));
     // CLR select low under two's complement: the code of 0 V is 0x0000.
@@ -113,19 +93,23 @@ TEST(DeviceOutputs, RangesCodingPowerFaultsAndTheAdc)
         {6, false, 0xFFFF, 0.0, 4096},                                 // no such span: 0 V
     };
     for (const auto& c : cases) {
-        Device d = Ready(c.range);
-        d.SetPins(c.twos ? kPinsLdacLow & ~kPinBinary : kPinsLdacLow);
+        Device d = Ready(c.range, c.twos ? kPinsLdacLow & ~kPinBinary : kPinsLdacLow);
         d.Frame(Write(kDacRegister, All, c.code));
         EXPECT_NEAR(d.OutputVolts(C), c.volts, 1e-4) << "range " << c.range << " code " << c.code;
         EXPECT_EQ(Outputs(d)[C], c.adc) << "range " << c.range << " code " << c.code;
     }
 
-    // Alarms show in the power register whatever is written; a faulty or
-    // powered-down channel reads 0 V.
-    Device d = Ready(1, DeviceConfig{16, 0x0020 | 0x0100, 1u << B});
+    // The registers keep only their bits; alarms show in the power register
+    // whatever is written; the function switches other than CLR select change
+    // no output; a faulty or powered-down channel reads 0 V.
+    Device d = Ready(0, kPinsLdacLow, DeviceConfig{16, 0x0020 | 0x0100, 1u << B});
+    d.Frame(Write(kRangeRegister, All, 0xFFF9));  // +10V
+    d.Frame(Write(kPowerRegister, 0, 0xFFFB));    // C powered down
+    d.Frame(Write(kControlRegister, kFunctionSwitches, 0xFFFD));
     d.Frame(Write(kDacRegister, All, 0xFFFF));
-    d.Frame(Write(kPowerRegister, 0, 0x1B));  // C powered down
+    EXPECT_EQ(ReadBack(d, kRangeRegister, D), 1);
     EXPECT_EQ(ReadBack(d, kPowerRegister, 0), 0x013B);
+    EXPECT_EQ(ReadBack(d, kControlRegister, kFunctionSwitches), 0x000D);
     EXPECT_EQ(Outputs(d), (Codes{8191, 4096, 4096, 8191}));
     // A conversion comes back with the next transfer, whatever that asks; a
     // command without bit 15 starts none. Bits 13 to 15: done, channel.

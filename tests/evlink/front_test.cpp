@@ -1,13 +1,19 @@
+#include "evlink1.h"
+#include "evlink4.h"
 #include "front.h"
 #include "options.h"
 #include "sim/pace.h"
 #include "sim/simboard.h"
-#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace evlink;
 using Lines = std::vector<std::string>;
@@ -15,34 +21,74 @@ using Lines = std::vector<std::string>;
 namespace {
 
 constexpr uint16_t kVid = 0x1234, kPid = 0x5678;
-const std::string kFirmware = EVLINK_TEST_FIRMWARE;
+const std::string kScratch = EVLINK_TEST_SCRATCH;
+
+std::string WriteFile(const std::string& name, const std::string& text)
+{
+    std::ofstream(kScratch + "/" + name, std::ios::trunc) << text;
+    return kScratch + "/" + name;
+}
+
+Lines ReadLines(const std::string& path)
+{
+    Lines lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+const std::string kBuild = EVLINK_TEST_BUILD_DIR, kFirmware = kBuild + "/QV4816.hex";
 const auto* const kFirmwarePath = reinterpret_cast<const uint8_t*>(kFirmware.c_str());
 
 // A front over the simulated board (after a USB stand-in, if given), tracing
 // into a file of its own.
 struct Rig {
     explicit Rig(const std::string& options, Driver* usb = nullptr)
-        : sim(ParseOptions(options)), path(evtest::WriteFile("trace-" + std::to_string(++serial), "")), trace(path),
-          front(ArrangeDrivers(ParseOptions(options), usb, &sim), &trace)
-    {
-    }
-    static inline int serial = 0;
+        : sim(ParseOptions(options)), path(WriteFile("trace-" + options, "")), trace(path),
+          front(ArrangeDrivers(ParseOptions(options), usb, &sim), &trace) {}
     sim::SimDriver sim;
     std::string path;
     Trace trace;
     Front front;
 };
 
-// Claims boards it cannot open, to check the numbering across drivers.
-struct FakeUsb final : Driver {
-    const char* name() const override { return "fake usb"; }
-    int scan() override { return 2; }
-    std::unique_ptr<Board> open(int n, std::string& why) override
-    {
-        why = "fake board " + std::to_string(n);
-        return nullptr;
-    }
-};
+#define OP(lib, fn) reinterpret_cast<decltype(&fn)>(dlsym(lib, #fn))
+
+// Both generations side by side, each with a board of its own; a non-zero
+// result says which check failed.
+int UseBothLibraries()
+{
+    void* four = dlopen((kBuild + "/libEVLINK4.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* one = dlopen((kBuild + "/libEVLINK1.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (four == nullptr || one == nullptr)
+        return 10;
+    // Nothing of the inside shows.
+    if (dlsym(four, "_ZN6evlink8ParseHexESt17basic_string_viewIcSt11char_traitsIcEE") != nullptr ||
+        dlsym(four, "LoadFirmWare") != nullptr || dlsym(one, "Connect") != nullptr)
+        return 11;
+    int32_t count = 0, h = 0;
+    uint8_t list[128] = {}, zero = 0, buf[4] = {9, 9, 9, 9};
+    OP(four, Search_For_Boards)(0x1234, 0x5678, &count, list);
+    OP(four, Connect)(0x1234, 0x5678, list[0], &h);
+    OP(four, Download_Firmware)(h, kFirmwarePath);
+    auto request4 = OP(four, Vendor_Request);
+    request4(h, 221, 0x10, 0x0004, 0, 0, &zero);  // channel C powered
+    request4(h, 217, 0x02, 0x80C5, 0, 0, &zero);  // LDAC is high: DAC C, then the pulse
+    request4(h, 221, 0x82, 0, 0, 0, &zero);
+    if (request4(h, 221, 0x18, 0, 1, 3, buf) != 0 || buf[3] != 9)
+        return 12;
+    request4(h, 218, 0x8800, 0, 1, 2, buf);
+    request4(h, 218, 0, 0, 1, 2, buf);
+    request4(h, 221, 0x12345678, -1, 0, 0, &zero);
+
+    auto request1 = OP(one, VendorIORequest);
+    request1(222, 0x9D, 0, 0, 0, &zero);  // not loaded yet
+    OP(one, LoadFirmWare)(kFirmwarePath);
+    request1(221, 0x82, 0, 0, 0, &zero);
+    request1(221, 0x18, 0, 1, 3, buf);
+    return 0;
+}
 
 }  // namespace
 
@@ -51,37 +97,33 @@ TEST(FrontTrace, FailuresSayWhyAndLeaveBuffersAlone)
 {
     Rig rig("unplug-after=3");
     Front& f = rig.front;
-    const std::string bad = evtest::WriteFile("bad.hex", ":0100000001FE\n:00000001FE\n");
-    const std::string missing = evtest::Scratch() + "/two\nlines.hex";
+    const std::string bad = WriteFile("bad.hex", ":0100000001FE\n:00000001FE\n");
     int32_t h = -1, count = -1;
-    uint8_t buf[3] = {1, 2, 3}, list[128] = {};
-    EXPECT_EQ(f.Download(1, kFirmwarePath), -1);
+    uint8_t buf[3] = {1, 2, 3}, list[128];
+    f.Download(1, kFirmwarePath);
     f.Connect(kVid, kPid, 1, &h);  // makes the search itself
     EXPECT_EQ(f.Request(h, 221, 0x18, 0, 1, 3, buf), -1);
-    f.Download(h, reinterpret_cast<const uint8_t*>(missing.c_str()));
+    f.Download(h, reinterpret_cast<const uint8_t*>((kScratch + "/two\nlines.hex").c_str()));
     f.Download(h, reinterpret_cast<const uint8_t*>(bad.c_str()));
-    f.Download(h, nullptr);
+    EXPECT_EQ(f.Download(h, nullptr), -1);
     f.Download(h, kFirmwarePath);
     f.Request(7, 221, 0x18, 0, 1, 3, buf);
     f.Request(h, 221, 0x18, 0, 2, 3, buf);
     f.Request(h, 221, 0x18, 0, 1, 2, buf);
     EXPECT_EQ(buf[0] * 100 + buf[1] * 10 + buf[2], 123);
-    // The third request to reach the board is its last answer.
-    f.Request(h, 221, 0x18, 0, 1, 3, buf);
-    EXPECT_EQ(buf[0] * 100 + buf[1] * 10 + buf[2], 0);
+    f.Request(h, 221, 0x18, 0, 1, 3, buf);  // the third request to reach the board is its last answer
     buf[0] = 7;
-    EXPECT_NE(f.Request(h, 221, 0x18, 0, 1, 3, buf), 0);
+    f.Request(h, 221, 0x18, 0, 1, 3, buf);
     EXPECT_EQ(buf[0], 7);
     f.Search(kVid, kPid, &count, list);
-    EXPECT_EQ(count, 0);
-    EXPECT_NE(f.Download(h, kFirmwarePath), 0);
+    f.Download(h, kFirmwarePath);
     const std::string request = "request code=221 dir=1 value=0x0018 index=0x0000 length=";
-    EXPECT_EQ(evtest::ReadLines(rig.path),
+    EXPECT_EQ(ReadLines(rig.path),
               (Lines{
                   "download path=" + kFirmware + " -> status=-1 why=no board is open with handle 1",
                   "connect vid=0x1234 pid=0x5678 board=1 -> handle=1",
                   request + "3 -> error=NO_FIRMWARE",
-                  "download path=" + evtest::Scratch() +
+                  "download path=" + kScratch +
                       "/two\\x0Alines.hex -> status=-1 why=cannot open the file: No such file or directory",
                   "download path=" + bad + " -> status=-1 why=line 2: checksum is 0xFE, should be 0xFF",
                   "download path= -> status=-1 why=no path given",
@@ -103,37 +145,36 @@ TEST(FrontDrivers, AbsentBoardAndNumberingAcrossDrivers)
     uint8_t list[128];
     std::fill(std::begin(list), std::end(list), 0xAA);
     EXPECT_NE(absent.front.Search(kVid, kPid, &count, list), 0);
-    EXPECT_EQ(count + list[0], 0);
+    EXPECT_EQ(std::string(list, list + 128), std::string(128, '\0'));
     absent.front.Connect(kVid, kPid, list[0], &h);
-    EXPECT_EQ(h, 0);
-    EXPECT_EQ(absent.front.LoadFirmware(kFirmwarePath), 0);
-    EXPECT_EQ(evtest::ReadLines(absent.path),
+    absent.front.LoadFirmware(kFirmwarePath);
+    EXPECT_EQ(ReadLines(absent.path),
               (Lines{"search vid=0x1234 pid=0x5678 -> board=0",
                      "connect vid=0x1234 pid=0x5678 board=0 -> handle=0 why=no board 0",
                      "loadfirmware path=" + kFirmware + " -> status=0 why=no board found"}));
 
-    // USB boards come first; the simulated board follows them, unless `only`.
-    FakeUsb usb;
+    // The USB driver's boards come first (here another simulated board), unless `only`.
+    sim::SimDriver usb(Options{});
     Rig both("", &usb);
-    std::fill(std::begin(list), std::end(list), 0xAA);
     EXPECT_EQ(both.front.Search(kVid, kPid, &count, list), 0);
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(std::string(list, list + 128), std::string("\1\2\3") + std::string(125, '\0'));
-    both.front.Connect(kVid, kPid, 2, &h);
-    EXPECT_EQ(evtest::ReadLines(both.path).back(), "connect vid=0x1234 pid=0x5678 board=2 -> handle=0 why=fake board 1");
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(std::string(list, list + 128), std::string("\1\2") + std::string(126, '\0'));
     both.front.Connect(kVid, kPid, 3, &h);
+    EXPECT_EQ(ReadLines(both.path).back(), "connect vid=0x1234 pid=0x5678 board=3 -> handle=0 why=no board 3");
+    both.front.Connect(kVid, kPid, 2, &h);
     EXPECT_EQ(h, 1);
     // Connecting a board again closes its earlier handle.
-    both.front.Connect(kVid, kPid, 3, &h);
+    both.front.Connect(kVid, kPid, 2, &h);
     EXPECT_EQ(h, 2);
     EXPECT_EQ(both.front.Download(1, kFirmwarePath), -1);
     EXPECT_EQ(both.front.Download(2, kFirmwarePath), 0);
+    EXPECT_TRUE(both.sim.State().firmwareRunning && !usb.State().firmwareRunning);
     EXPECT_EQ(ArrangeDrivers(ParseOptions("only"), &usb, &both.sim), (std::vector<Driver*>{&both.sim}));
 }
 
 TEST(FrontOptions, ItemsAndComplaints)
 {
-    std::vector<std::string> complaints;
+    Lines complaints;
     const Options o = ParseOptions(" only,alarm=tsd,alarm=oc-d,fault=b,,resolution=13,absent=1", &complaints);
     EXPECT_TRUE(o.only && !o.absent && o.resolution == 16 && o.alarmBits == 0x0420 && o.faultyChannels == 0x02);
     EXPECT_EQ(complaints, (Lines{"bad value in 'resolution=13' (16, 14 or 12)", "unknown option 'absent=1'"}));
@@ -146,39 +187,58 @@ TEST(FrontOptions, PacerMakesUpOverruns)
     using us = std::chrono::microseconds;
     sim::Pacer pacer(us(100));
     sim::Clock::time_point t{};
-    auto late = [&](int64_t by) {
-        pacer.Book(t, t + us(by));
-        t += us(by);
+    // A request given `wait` that ends `late` after its deadline.
+    auto step = [&](int64_t wait, int64_t late) {
+        const auto deadline = pacer.Deadline(t);
+        EXPECT_EQ(deadline - t, us(wait));
+        t = deadline + us(late);
+        pacer.Book(deadline, t);
     };
-    auto next = [&](int64_t expectedWait) {
-        const auto d = pacer.Deadline(t);
-        EXPECT_EQ(d - t, us(expectedWait));
-        pacer.Book(d, t = d);
-    };
-    next(100);
-    late(250);
-    for (int64_t wait : {0, 0, 50, 100})
-        next(wait);
-    late(5000);  // very late: at most ten requests' worth is made up
+    step(100, 250);
+    for (int64_t wait : {0, 0, 50})
+        step(wait, 0);
+    step(100, 5000);  // very late: at most ten requests' worth is made up
     for (int i = 0; i < 10; ++i)
-        next(0);
-    next(100);
-    late(300);
+        step(0, 0);
+    step(100, 300);
     t += us(101);  // a pause: nothing owed any more
-    next(100);
+    step(100, 0);
 }
 
-// A run of requests never goes faster than the link (how close it comes to
-// the link's pace is measured by the benchmark, not asserted here).
-TEST(FrontOptions, LatencyIsNeverShortened)
+TEST(LibraryBoth, ExportsTraceAndOptionsFromTheEnvironment)
 {
-    Rig rig("latency-us=100");
-    int32_t h = 0;
-    rig.front.Connect(kVid, kPid, 1, &h);
-    rig.front.Download(h, kFirmwarePath);
-    uint8_t buf[2] = {};
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < 200; ++i)
-        rig.front.Request(h, 218, 0x8020, 0, 1, 2, buf);
-    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::microseconds(200 * 100));
+    const std::string trace = WriteFile("lib-trace", "");
+    const std::string errors = WriteFile("lib-stderr", "");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("EVLINK_SIM", "only, bogus ,resolution=12", 1);
+        setenv("EVLINK_TRACE", trace.c_str(), 1);
+        dup2(open(errors.c_str(), O_WRONLY | O_TRUNC), 2);
+        _exit(UseBothLibraries());
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadLines(trace),
+              (Lines{
+                  "search vid=0x1234 pid=0x5678 -> board=1",
+                  "connect vid=0x1234 pid=0x5678 board=1 -> handle=1",
+                  "download path=" + kFirmware + " -> status=0",
+                  "request code=221 dir=0 value=0x0010 index=0x0004 length=0",
+                  "request code=217 dir=0 value=0x0002 index=0x80C5 length=0",
+                  "request code=221 dir=0 value=0x0082 index=0x0000 length=0",
+                  // bit-reversed bytes; a 12-bit part keeps the low four bits zero
+                  "request code=221 dir=1 value=0x0018 index=0x0000 length=3 -> 41 01 03",
+                  "request code=218 dir=1 value=0x8800 index=0x0000 length=2 -> 00 00",
+                  // C at 0x80C0 on +5V: 2.515 V, code 5126, reached by the pulse
+                  "request code=218 dir=1 value=0x0000 index=0x0000 length=2 -> 2B 60",
+                  "request code=221 dir=0 value=0x5678 index=0xFFFF length=0",
+                  "request code=222 dir=0 value=0x009D index=0x0000 length=0 -> error=NOT_OPEN",
+                  "loadfirmware path=" + kFirmware + " -> status=1",
+                  "request code=221 dir=0 value=0x0082 index=0x0000 length=0",
+                  // the other library's board: nothing written yet
+                  "request code=221 dir=1 value=0x0018 index=0x0000 length=3 -> 41 00 00",
+              }));
+    // Once per library, at its first call.
+    EXPECT_EQ(ReadLines(errors), (Lines(2, "EVLINK_SIM: unknown option 'bogus' ignored")));
 }

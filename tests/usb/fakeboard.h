@@ -5,6 +5,8 @@
 // the microcontroller answers only the RAM-load request; after its CPU is
 // released it drops off the bus and comes back with the firmware's product
 // identifier and a new address, as the real part does.
+#include "usbids.h"
+
 #include <umockdev.h>
 
 #include <condition_variable>
@@ -17,28 +19,27 @@
 namespace fake {
 
 // True when this process runs under umockdev's preload library.
-bool MockEnvironment();
+inline bool MockEnvironment() { return umockdev_in_mock_environment(); }
 
 struct Transfer {
-    uint8_t requestType = 0;
-    uint8_t request = 0;
-    uint16_t value = 0;
-    uint16_t index = 0;
-    uint16_t length = 0;
+    uint8_t requestType = 0, request = 0;
+    uint16_t value = 0, index = 0, length = 0;
     std::vector<uint8_t> data;  // what went to the board, or what it answered
     bool operator==(const Transfer&) const = default;
 };
 
 struct BoardSetup {
-    uint16_t vid = 0;
-    uint16_t pidBare = 0;    // enumerates with this before firmware runs
-    uint16_t pidLoaded = 0;  // and with this once it runs
-    int port = 1;            // bus 1, this port of the root hub
+    uint16_t vid = evlink::usb::kBareBoardId.vendor;
+    // The product identifier before the firmware runs, and once it runs.
+    uint16_t pidBare = evlink::usb::kBareBoardId.product, pidLoaded = evlink::usb::kLoadedBoardId.product;
+    int port = 1;  // bus 1, this port of the root hub
     bool firmwareRunning = false;
-    int comeBackAfterMs = 150;  // re-enumeration delay after the CPU is released
-    bool comeBack = true;       // false: stays off the bus after the release
-    bool firmwareStarts = true; // false: comes back without firmware (pidBare)
+    int comeBackAfterMs = 150;   // off the bus this long after the CPU is released
+    bool firmwareStarts = true;  // false: comes back without firmware (pidBare)
 };
+
+// What becomes of the next request.
+enum class Next { Answer, AnswerShort, NoAnswer, Unplug };
 
 class Board {
 public:
@@ -48,56 +49,40 @@ public:
     Board& operator=(const Board&) = delete;
 
     // Every control transfer the board has seen, in order.
-    std::vector<Transfer> log();
-    void clearLog();
-    // The bytes the firmware answers to the next IN vendor requests (cycled).
-    void setReply(std::vector<uint8_t> bytes);
-    // Answers IN requests with at most this many bytes (-1: as asked).
-    void limitReplies(int bytes);
-    // The next request is taken but never answered, until it is cancelled.
-    void ignoreNext();
-    // The request with this number (1 = the next one) is taken but never
-    // answered: the board is pulled out while it is in flight.
-    void unplugDuring(int nth);
-    // The device node's file, to take away the permission to open it.
-    std::string nodeFile();
-    int address();
-    bool running();
+    std::vector<Transfer> log() { std::lock_guard lock(mutex_); return log_; }
+    // The bytes the firmware answers to each IN vendor request (repeated as needed).
+    void setReply(std::vector<uint8_t> bytes) { std::lock_guard lock(mutex_); reply_ = std::move(bytes); }
+    // AnswerShort: one byte less than asked. NoAnswer: taken but never
+    // answered until cancelled. Unplug: pulled out while it is in flight.
+    void setNext(Next next) { std::lock_guard lock(mutex_); next_ = next; }
 
-    // Called by umockdev's handler thread.
-    bool handleIoctl(UMockdevIoctlClient* client);
+    bool handleIoctl(UMockdevIoctlClient* client);  // umockdev's handler thread
 
 private:
     struct Urb {
         UMockdevIoctlData* data = nullptr;  // holds a reference
         bool held = false;                  // not reapable until discarded
         int status = 0;
-        int actual = 0;
         std::vector<uint8_t> reply;
+        int actual = 0;
     };
     void plug(bool running);
-    void removeLocked(std::unique_lock<std::mutex>& lock);
+    void unplug();
     void reenumerate();
-    Urb answer(const uint8_t* setup, const uint8_t* out, int outLength, Transfer& record);
+    Urb answer(const uint8_t* setup, const uint8_t* out, Transfer& t);
 
     UMockdevTestbed* bed_;
     BoardSetup setup_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable closing_;
     std::vector<std::pair<std::string, UMockdevIoctlBase*>> handlers_;  // one per address used
     std::vector<Transfer> log_;
     std::vector<Urb> flying_;
-    std::vector<uint8_t> ram_ = std::vector<uint8_t>(0x10000, 0);
     std::vector<uint8_t> reply_;
-    size_t replyPos_ = 0;
-    int replyLimit_ = -1;
-    bool ignoreNext_ = false;
+    Next next_ = Next::Answer;
     std::string syspath_;
-    int address_ = 1;
-    bool present_ = false;
-    bool running_ = false;
-    bool held_ = false;
-    int unplugCountdown_ = 0;
+    int address_ = 0;
+    bool present_ = false, running_ = false, held_ = false, closed_ = false;
     std::vector<std::thread> renumber_;
 };
 
