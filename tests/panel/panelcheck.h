@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QStringList>
 #include <QtTest>
 #include <functional>
 
@@ -43,6 +42,9 @@ inline void CheckReadOf(const QStringList& sent, int readValue)
     QVERIFY2(sent[1].startsWith("request code=221 dir=1 value=0x0018 index=0x0000 length=3 -> "), qPrintable(sent[1]));
 }
 
+// ReadFlag, RegisterSelect and ChannelAddress as the top byte of a frame.
+inline int Header() { return State.ReadFlag * 0x80 + State.RegisterSelect * 8 + State.ChannelAddress; }
+
 // The 24 bits on BitsDisplay as one number; -1 when an element shows
 // anything but 0 or 1.
 inline int ShownImage(const MainForm& form)
@@ -50,21 +52,25 @@ inline int ShownImage(const MainForm& form)
     int image = 0;
     for (int i = 23; i >= 0; --i) {
         const QString v = form.BitsDisplay[size_t(i)]->value();
-        if (v != "0" && v != "1")
-            return -1;
-        image = image * 2 + (v == "1" ? 1 : 0);
+        image = (v == "0" || v == "1") && image >= 0 ? image * 2 + v.toInt() : -1;
     }
     return image;
+}
+
+// The frame image on BitsDisplay, and the header fields of State that agree
+// with its top byte.
+inline void CheckImage(const MainForm& form, int image)
+{
+    QCOMPARE(ShownImage(form), image);
+    QCOMPARE(Header(), image >> 16);
 }
 
 // A list pick as the user makes it: the box moves to the entry and raises
 // activated.
 inline void Pick(QComboBox* box, const QString& text)
 {
-    const int index = box->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    box->setCurrentIndex(index);
-    emit box->activated(index);
+    box->setCurrentIndex(box->findText(text));
+    emit box->activated(box->currentIndex());
 }
 
 inline void SetResolution(MainForm& form, int bits)
