@@ -337,6 +337,20 @@ private slots:
             QCOMPARE(toggles[b]->value(), b == 0 || b == 4);
     }
 
+    // Range, control and power writes show their image before the frame goes out.
+    void registerWritesShowTheImageFirst()
+    {
+        FrameWatch watch(*form);
+        Pick(form->ComboRangeC, kRanges[4]);
+        State.ControlData = 0;
+        form->Toggle2->setValue(false);
+        click(form->Toggle2);
+        State.PowerData = 0;
+        form->Toggle9->setValue(false);
+        click(form->Toggle9);
+        QCOMPARE(watch.shown, (std::vector<int>{0x0A0004, 0x190004, 0x100010}));
+    }
+
     void measurementFillsEachDisplayBeforeTheNextChannel()
     {
         for (Toggle* t : {form->Toggle5, form->Toggle6, form->Toggle7, form->Toggle8, form->Toggle9})
