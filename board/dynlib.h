@@ -1,5 +1,6 @@
 #pragma once
 // A shared library bound at the first call of one of its operations.
+#include <memory>
 #include <string>
 
 class DynLib {
@@ -28,3 +29,32 @@ Fn Bind(DynLib& lib, Fn& slot, const char* operation)
         slot = reinterpret_cast<Fn>(lib.Symbol(operation));
     return slot;
 }
+
+// A library under a name that may change (tests point it elsewhere), bound
+// anew after each change. Slots holds the operation pointers, all null.
+template <class Slots>
+class LazyLibrary {
+public:
+    struct Bound : Slots {
+        DynLib lib;
+        explicit Bound(std::string name) : lib(std::move(name)) {}
+    };
+
+    explicit LazyLibrary(std::string name) : name_(std::move(name)) {}
+    const std::string& Name() const { return name_; }
+    void Rename(std::string name)
+    {
+        name_ = std::move(name);
+        bound_.reset();
+    }
+    Bound& Get()
+    {
+        if (!bound_)
+            bound_ = std::make_unique<Bound>(name_);
+        return *bound_;
+    }
+
+private:
+    std::string name_;
+    std::unique_ptr<Bound> bound_;
+};

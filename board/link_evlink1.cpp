@@ -10,42 +10,24 @@ namespace {
 using LoadFn = int16_t (*)(const uint8_t*);
 using RequestFn = int16_t (*)(int16_t, int32_t, int32_t, int16_t, int16_t, uint8_t*);
 
-struct Binding {
-    DynLib lib;
+struct Slots {
     LoadFn load = nullptr;
     RequestFn request = nullptr;
-    explicit Binding(std::string name) : lib(std::move(name)) {}
 };
 
-std::string& nameSlot()
+// Found through the program's run path, next to the executable; never
+// through the current directory, which the file writer changes.
+LazyLibrary<Slots>& library()
 {
-    // Found through the program's run path, next to the executable; never
-    // through the current directory, which the file writer changes.
-    static std::string name = "libEVLINK1.so";
-    return name;
+    static LazyLibrary<Slots> lib("libEVLINK1.so");
+    return lib;
 }
 
-std::unique_ptr<Binding>& bindingSlot()
-{
-    static std::unique_ptr<Binding> b;
-    return b;
-}
-
-Binding& binding()
-{
-    auto& b = bindingSlot();
-    if (!b)
-        b = std::make_unique<Binding>(nameSlot());
-    return *b;
-}
+LazyLibrary<Slots>::Bound& binding() { return library().Get(); }
 }  // namespace
 
-const std::string& LibraryName() { return nameSlot(); }
-void SetLibraryName(std::string name)
-{
-    nameSlot() = std::move(name);
-    bindingSlot().reset();
-}
+const std::string& LibraryName() { return library().Name(); }
+void SetLibraryName(std::string name) { library().Rename(std::move(name)); }
 
 int16_t LoadFirmWare(uint8_t& firstOfPath)
 {

@@ -13,42 +13,24 @@ using ConnectFn = int16_t (*)(uint16_t, uint16_t, uint8_t, int32_t*);
 using DownloadFn = int16_t (*)(int32_t, const uint8_t*);
 using RequestFn = int16_t (*)(int32_t, uint8_t, int32_t, int32_t, uint8_t, uint16_t, uint8_t*);
 
-struct Binding {
-    DynLib lib;
+struct Slots {
     SearchFn search = nullptr;
     ConnectFn connect = nullptr;
     DownloadFn download = nullptr;
     RequestFn request = nullptr;
-    explicit Binding(std::string path) : lib(std::move(path)) {}
 };
 
-std::string& pathSlot()
+LazyLibrary<Slots>& library()
 {
-    static std::string path = QV_EVLINK4_PATH;
-    return path;
+    static LazyLibrary<Slots> lib(QV_EVLINK4_PATH);
+    return lib;
 }
 
-std::unique_ptr<Binding>& bindingSlot()
-{
-    static std::unique_ptr<Binding> b;
-    return b;
-}
-
-Binding& binding()
-{
-    auto& b = bindingSlot();
-    if (!b)
-        b = std::make_unique<Binding>(pathSlot());
-    return *b;
-}
+LazyLibrary<Slots>::Bound& binding() { return library().Get(); }
 }  // namespace
 
-const std::string& LibraryPath() { return pathSlot(); }
-void SetLibraryPath(std::string path)
-{
-    pathSlot() = std::move(path);
-    bindingSlot().reset();
-}
+const std::string& LibraryPath() { return library().Name(); }
+void SetLibraryPath(std::string path) { library().Rename(std::move(path)); }
 
 int16_t Search_For_Boards(uint16_t vendorId, uint16_t productId, int32_t& count, uint8_t& firstOfList)
 {
