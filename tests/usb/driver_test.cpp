@@ -154,7 +154,7 @@ TEST_F(UsbDriverTest, LoadsFirmwareThenCarriesRequests) {
     start = Clock::now();
     EXPECT_EQ(board->vendorRequest(218, 0, 0, 1, 2, read).error, "LIBUSB_ERROR_TIMEOUT");
     EXPECT_GE(Ms(start), long(kTransferTimeoutMs) - 50);
-    EXPECT_LT(Ms(start), long(kTransferTimeoutMs) + 1000);
+    EXPECT_LT(Ms(start), long(kTransferTimeoutMs) + 3000);
     EXPECT_EQ(board->vendorRequest(221, 0x18, 0, 2, 3, read).error, "LIBUSB_ERROR_INVALID_PARAM");
     EXPECT_EQ(Bytes(read, read + 4), (Bytes{0x1A, 0x01, 0x03, 0x77}));
     EXPECT_TRUE(board->vendorRequest(221, 0x18, 0, 1, 3, read).ok());
@@ -185,7 +185,7 @@ TEST_F(UsbDriverTest, RefusesUnsuitableFirmwareOrGivesUp) {
     Reenumeration().bound = std::chrono::milliseconds(1500);
     const auto start = Clock::now();
     EXPECT_FALSE(board->loadFirmware(HexFile("fw.hex", {{0x0100, Pattern(64, 1)}}), why));
-    EXPECT_LT(Ms(start), 1500 + 500);
+    EXPECT_LT(Ms(start), 1500 + 2000);
     EXPECT_EQ(why, "the board on USB 1-1 did not come back as 5E7A:4816 with its firmware within 1500 ms "
                    "(starting the CPU gave LIBUSB_ERROR_IO)");
     uint8_t buffer[1] = {0x55};
@@ -211,7 +211,7 @@ TEST_F(UsbDriverTest, UnplugInFlightThroughTheFront) {
     EXPECT_LT(front.Request(handle, 222, 0x9D, 0, 0, 0, buffer), 0);
     const std::string firmware = HexFile("fw.hex", {{0, Pattern(16, 0)}});
     EXPECT_NE(front.Download(handle, reinterpret_cast<const uint8_t*>(firmware.c_str())), 0);
-    EXPECT_LT(Ms(start), 500);
+    EXPECT_LT(Ms(start), 900);  // well before the 1 s time-out: no waiting on a gone board
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{1, 2, 3}));
     front.Search(kLoadedBoardId.vendor, kLoadedBoardId.product, &count, list);
     std::ifstream in(tracePath);
