@@ -29,8 +29,8 @@ constexpr int32_t kMoreData = 234;
 constexpr const char* kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 constexpr const char* kSysInfoValue = "PATH";
 
-// Opens `path` under `root`. Key paths compare without regard to case. Only
-// read access bits (and the all-access mask) are granted.
+// Opens `path` under `root`. Key paths compare without regard to case. The
+// store is read-only whatever access is asked for, so the mask is not checked.
 int32_t OpenKey(uint32_t root, const std::string& path, uint32_t access, Handle& key);
 
 // Copies the value's bytes into `data` (capacity `size` bytes). On return

@@ -63,8 +63,9 @@ bool writeAll(int fd, const std::string& contents, std::string& why)
     return true;
 }
 
-// A device or pipe: nothing to preserve, so it is written in place. Opening
-// does not wait for a reader of a pipe.
+// A character device or a pipe: nothing to preserve, so it is written in
+// place. Neither opening nor writing waits for a reader of a pipe: a pipe that
+// is not read fails the save instead of freezing the program.
 bool writeInPlace(const std::string& path, const std::string& contents, std::string& why)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
@@ -72,7 +73,6 @@ bool writeInPlace(const std::string& path, const std::string& contents, std::str
         why = errorText("open", errno);
         return false;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const bool written = writeAll(fd, contents, why);
     if (::close(fd) != 0 && written) {
         why = errorText("close", errno);
@@ -112,8 +112,9 @@ int createTemporary(const std::string& dir, const std::string& base, mode_t mode
 {
     static std::mt19937 engine{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(engine() % 1000000) +
-               ".tmp";
+        // The base is cut short so that a long, valid name still leaves room.
+        name = dir + "/." + base.substr(0, 100) + "." + std::to_string(::getpid()) + "." +
+               std::to_string(engine() % 1000000) + ".tmp";
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0)
             return fd;
@@ -142,8 +143,18 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents, s
             why = "is a directory";
             return false;
         }
-        if (!S_ISREG(st.st_mode))
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))
             return writeInPlace(target, contents, why);
+        if (!S_ISREG(st.st_mode)) {
+            why = "not a file";  // a block device or a socket is never written
+            return false;
+        }
+        // Renaming over the file needs only the directory's permission; a
+        // write-protected file is refused as opening it for writing would be.
+        if (::access(target.c_str(), W_OK) != 0) {
+            why = errorText("open", errno);
+            return false;
+        }
         exists = true;
     }
 

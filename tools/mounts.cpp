@@ -25,6 +25,8 @@ bool isUnder(std::string_view path, std::string_view dir)
 
 bool isSystemMount(std::string_view path)
 {
+    if (isUnder(path, "/run/media"))
+        return false;  // removable media are mounted here on many systems
     for (const std::string_view dir : {"/proc", "/sys", "/dev", "/run", "/snap"})
         if (isUnder(path, dir))
             return true;

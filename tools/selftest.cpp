@@ -51,6 +51,7 @@ bool measureAll(bool (*ok)(float))
 
 void TestForm::Command3_Click()
 {
+    const Busy busy(*this);
     if (Board().ClearsVerdictBeforeTest())
         Label2->setText("");
     Board().ConnectStep();

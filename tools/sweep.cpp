@@ -13,32 +13,11 @@
 
 namespace {
 constexpr int32_t kSweepSamples = 65536;
-
-// "Start Sweep" and "Test" stay disabled for as long as a sweep runs, however
-// it ends: no sweep inside a sweep, no self-test inside one.
-class SweepRunning {
-public:
-    explicit SweepRunning(TestForm& form) : form_(form)
-    {
-        form_.Command1->setEnabled(false);
-        form_.Command3->setEnabled(false);
-    }
-    ~SweepRunning()
-    {
-        form_.Command1->setEnabled(true);
-        form_.Command3->setEnabled(true);
-    }
-    SweepRunning(const SweepRunning&) = delete;
-    SweepRunning& operator=(const SweepRunning&) = delete;
-
-private:
-    TestForm& form_;
-};
 }  // namespace
 
 void TestForm::Command1_Click()
 {
-    const SweepRunning running(*this);
+    const Busy busy(*this);
     State.SampleCount = kSweepSamples;
     for (auto* volts : {&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC, &State.SweepVoltsD})
         volts->assign(static_cast<size_t>(State.SampleCount) + 1, 0.0f);

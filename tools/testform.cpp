@@ -78,3 +78,15 @@ void TestForm::closeEvent(QCloseEvent* event)
     event->accept();
     Guarded([this] { Form_Unload(); });
 }
+
+TestForm::Busy::Busy(TestForm& form) : form_(form)
+{
+    form_.Command1->setEnabled(false);
+    form_.Command3->setEnabled(false);
+}
+
+TestForm::Busy::~Busy()
+{
+    form_.Command1->setEnabled(true);
+    form_.Command3->setEnabled(true);
+}

@@ -33,6 +33,19 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // "Start Sweep" and "Test" stay disabled while a sweep or a self-test runs,
+    // however it ends: neither runs inside the other or inside itself.
+    class Busy {
+    public:
+        explicit Busy(TestForm& form);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        TestForm& form_;
+    };
+
     TestForm();
     void ShowVerdict(bool failed);
 

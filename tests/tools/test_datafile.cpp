@@ -9,6 +9,7 @@
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -51,6 +52,16 @@ TEST(DataFile, ASaveReplacesTheWholeFileOrLeavesEverythingAsItWas)
     for (const fs::path& name : {dir / "missing/run1.dat", fs::path(), dir, dir / "pipe"})
         EXPECT_FALSE(ReplaceFileContents(name.string(), "x\r\n", why)) << name;
     EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    // A long but valid name still leaves room for the temporary beside it.
+    const fs::path longName = dir / std::string(240, 'n');
+    EXPECT_TRUE(ReplaceFileContents(longName.string(), "x\r\n", why)) << why;
+    fs::remove(longName);
+    if (::geteuid() != 0) {  // root may write any file
+        fs::permissions(target, fs::perms(0440));
+        EXPECT_FALSE(ReplaceFileContents(target.string(), "x\r\n", why));
+        EXPECT_EQ(readFile(target), "new\r\n");
+        fs::permissions(target, fs::perms(0640));
+    }
 
     // A file size limit makes every write past 4 KiB fail, as a full disk would.
     rlimit saved{};
