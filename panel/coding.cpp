@@ -3,6 +3,7 @@
 #include "codefield.h"
 #include "codetext.h"
 #include "mainform.h"
+#include "pickbox.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,6 +1,7 @@
 #include "mainform.h"
 
 #include "codefield.h"
+#include "pickbox.h"
 #include "platform/guard.h"
 #include "platform/led.h"
 #include "platform/numled.h"
@@ -97,8 +98,8 @@ void MainForm::WireEvents()
     auto flip = [this](Toggle* t, void (MainForm::*h)()) {
         connect(t, &Toggle::Event9, this, [this, h] { Guarded([this, h] { (this->*h)(); }); });
     };
-    auto pick = [this](QComboBox* c, void (MainForm::*h)()) {
-        connect(c, &QComboBox::activated, this, [this, h] { Guarded([this, h] { (this->*h)(); }); });
+    auto pick = [this](PickBox* c, void (MainForm::*h)()) {
+        connect(c, &PickBox::Click, this, [this, h] { Guarded([this, h] { (this->*h)(); }); });
     };
     auto field = [this](CodeField* f, void (MainForm::*h)()) {
         connect(f, &CodeField::Click, this, [this, h] { Guarded([this, h] { (this->*h)(); }); });

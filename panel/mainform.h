@@ -19,6 +19,7 @@ class QPushButton;
 class CodeField;
 class LED;
 class NumLED;
+class PickBox;
 class Toggle;
 
 class MainForm : public QMainWindow, public PulseLdacSetting, public FrameBitsView {
@@ -175,7 +176,7 @@ public:
     Toggle* Toggle4 = nullptr;
 
     QGroupBox* Frame2 = nullptr;
-    QComboBox* ComboCoding = nullptr;
+    PickBox* ComboCoding = nullptr;
     QGroupBox* Frame8 = nullptr;
     QGroupBox* Frame9 = nullptr;
     QGroupBox* Frame10 = nullptr;
@@ -204,10 +205,10 @@ public:
     QLabel* Label9 = nullptr;
     QLabel* Label10 = nullptr;
     QLabel* Label11 = nullptr;
-    QComboBox* ComboRangeA = nullptr;
-    QComboBox* ComboRangeB = nullptr;
-    QComboBox* ComboRangeC = nullptr;
-    QComboBox* ComboRangeD = nullptr;
+    PickBox* ComboRangeA = nullptr;
+    PickBox* ComboRangeB = nullptr;
+    PickBox* ComboRangeC = nullptr;
+    PickBox* ComboRangeD = nullptr;
     QPushButton* Command5 = nullptr;
     QPushButton* Command13 = nullptr;
     QPushButton* Command12 = nullptr;

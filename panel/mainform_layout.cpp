@@ -2,6 +2,7 @@
 // design gives twips they are converted with tw().
 #include "codefield.h"
 #include "mainform.h"
+#include "pickbox.h"
 #include "platform/led.h"
 #include "platform/numled.h"
 #include "platform/toggle.h"
@@ -155,9 +156,7 @@ void MainForm::BuildProgramFrame()
     Frame2 = frame(centralWidget(), "Frame2", "Program output Voltage", 8, 70, left * 2 + 4 * frameW + 3 * gap,
                    top + frameH + 76);
 
-    ComboCoding = make<QComboBox>(Frame2, "ComboCoding", tw(2040), tw(315) + 4, tw(2220), tw(315) + 2);
-    ComboCoding->setEditable(true);
-    ComboCoding->setInsertPolicy(QComboBox::NoInsert);
+    ComboCoding = make<PickBox>(Frame2, "ComboCoding", tw(2040), tw(315) + 4, tw(2220), tw(315) + 2);
     ComboCoding->setEditText("Hexadecimal Coding");
     ComboCoding->setAccessibleName("Number coding");
 
@@ -179,7 +178,7 @@ void MainForm::BuildProgramFrame()
                                 {&Text22, &Text23, &Text20, &Text21}};
     QPushButton** reads[4] = {&Command7, &Command8, &Command9, &Command10};
     QLabel** labels[4] = {&Label8, &Label9, &Label10, &Label11};
-    QComboBox** ranges[4] = {&ComboRangeA, &ComboRangeB, &ComboRangeC, &ComboRangeD};
+    PickBox** ranges[4] = {&ComboRangeA, &ComboRangeB, &ComboRangeC, &ComboRangeD};
     QPushButton** rangeReads[4] = {&Command5, &Command13, &Command12, &Command11};
     const int fieldTops[4] = {315, 630, 945, 1260};
 
@@ -202,9 +201,7 @@ void MainForm::BuildProgramFrame()
         l->setAccessibleName(channel + " read-back");
         *labels[c] = l;
 
-        QComboBox* range = make<QComboBox>(Frame2, rangeNames[c], x, top + frameH + 8, frameW, 24);
-        range->setEditable(true);
-        range->setInsertPolicy(QComboBox::NoInsert);
+        PickBox* range = make<PickBox>(Frame2, rangeNames[c], x, top + frameH + 8, frameW, 24);
         range->setEditText("+5V");
         range->setAccessibleName(channel + " output range");
         *ranges[c] = range;

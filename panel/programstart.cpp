@@ -1,6 +1,7 @@
 // Program start, the load handler, exit, and the doors to the other windows.
 #include "codefield.h"
 #include "mainform.h"
+#include "pickbox.h"
 #include "panel/codetext.h"
 #include "platform/guard.h"
 #include "platform/programend.h"

@@ -2,6 +2,7 @@
 // register; "Read" shows the range the device holds.
 #include "codetext.h"
 #include "mainform.h"
+#include "pickbox.h"
 
 #include <QComboBox>
 

@@ -5,8 +5,10 @@
 #include "harness.h"
 #include "panel/codefield.h"
 #include "panel/mainform.h"
+#include "panel/pickbox.h"
 #include "platform/numled.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -65,12 +67,14 @@ inline void CheckImage(const MainForm& form, int image)
     QCOMPARE(Header(), image >> 16);
 }
 
-// A list pick as the user makes it: the box moves to the entry and raises
-// activated.
+// A list pick as the user makes it: open the list, click the entry.
 inline void Pick(QComboBox* box, const QString& text)
 {
-    box->setCurrentIndex(box->findText(text));
-    emit box->activated(box->currentIndex());
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    const QModelIndex entry = list->model()->index(box->findText(text), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(entry).center());
+    QCoreApplication::processEvents();
 }
 
 inline void SetResolution(MainForm& form, int bits)

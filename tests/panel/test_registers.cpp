@@ -6,7 +6,9 @@
 #include "panelcheck.h"
 #include "platform/toggle.h"
 
+#include <QLineEdit>
 #include <QPushButton>
+#include <QWheelEvent>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <vector>
@@ -335,6 +337,23 @@ private slots:
         CheckImage(*form, 0x900011);
         for (int b = 0; b < 5; ++b)
             QCOMPARE(toggles[b]->value(), b == 0 || b == 4);
+    }
+
+    // Typing into a range box, leaving it, or turning the wheel over it picks
+    // nothing: only the read goes out.
+    void rangeBoxesSendOnlyOnAPick()
+    {
+        form->ComboRangeA->lineEdit()->setFocus();
+        form->ComboRangeA->lineEdit()->clear();
+        QTest::keyClicks(form->ComboRangeA->lineEdit(), "+10");
+        const QStringList sent = RequestsOf([&] {
+            click(form->Command5);
+            QCoreApplication::processEvents();
+        });
+        CheckReadOf(sent, 0x88);
+        QWheelEvent wheel(QPointF(5, 5), form->ComboRangeD->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCOMPARE(RequestsOf([&] { QApplication::sendEvent(form->ComboRangeD, &wheel); }), QStringList());
     }
 
     // Range, control and power writes show their image before the frame goes out.

@@ -4,6 +4,7 @@
 #include "harness.h"
 #include "panel/codefield.h"
 #include "panel/mainform.h"
+#include "panel/pickbox.h"
 #include "platform/led.h"
 #include "platform/numled.h"
 #include "platform/toggle.h"
