@@ -229,21 +229,21 @@ void MainForm::BuildInputRegisterFrame()
         d->setAccessibleName(QString("Frame bit %1").arg(bit));
         BitsDisplay[static_cast<size_t>(bit)] = d;
     }
-    // Each caption is centred over its bits, and may be wider than they are.
-    auto caption = [&](int element, const char* text, int fromBit, int toBit) {
+    // Each caption is centred over its bits on one line; the register and
+    // address captions, wider than their three bits, stand on two levels.
+    auto caption = [&](int element, const char* text, int fromBit, int toBit, int level) {
         const int centre = (xOf(fromBit) + xOf(toBit) + digitW) / 2;
-        const int w = std::max(xOf(toBit) + digitW - xOf(fromBit) + 6, 40);
-        QLabel* l = label(Frame1, "", QString::fromLatin1(text), centre - w / 2, rowTop - 30, w, 28);
-        l->setWordWrap(true);
+        const int w = std::max(xOf(toBit) + digitW - xOf(fromBit) + 6, 90);
+        QLabel* l = label(Frame1, "", QString::fromLatin1(text), centre - w / 2, rowTop - 16 - 14 * level, w, 15);
         l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         l->setObjectName(QString("Label1(%1)").arg(element));
         Label1[static_cast<size_t>(element)] = l;
     };
-    caption(5, "R/ W", 23, 23);
-    caption(9, "Register Bits", 21, 19);
-    caption(8, "Address Bits", 18, 16);
-    caption(7, "Data Bits", 15, 0);
-    Label1[5]->setGeometry(xOf(23) - 6, rowTop - 30, 26, 28);
+    caption(5, "R/ W", 23, 23, 0);
+    caption(9, "Register Bits", 21, 19, 1);
+    caption(8, "Address Bits", 18, 16, 0);
+    caption(7, "Data Bits", 15, 0, 0);
+    Label1[5]->setGeometry(xOf(23) - 6, rowTop - 16, 28, 15);
 
     Shape1 = make<QFrame>(Frame1, "Shape1", left - 4, rowTop - 4, xOf(0) + digitW - left + 8, digitH + 8);
     Shape1->setFrameShape(QFrame::Box);
