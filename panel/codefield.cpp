@@ -2,6 +2,12 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <limits>
+
+CodeField::CodeField(QWidget* parent) : QLineEdit(parent)
+{
+    setMaxLength(std::numeric_limits<int>::max());  // a code field has no length limit
+}
 
 void CodeField::mousePressEvent(QMouseEvent* event)
 {

@@ -7,7 +7,7 @@
 class CodeField : public QLineEdit {
     Q_OBJECT
 public:
-    explicit CodeField(QWidget* parent = nullptr) : QLineEdit(parent) {}
+    explicit CodeField(QWidget* parent = nullptr);
 
 signals:
     void Click();

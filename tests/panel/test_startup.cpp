@@ -77,6 +77,9 @@ private slots:
         for (size_t i = 0; i < fields.size(); ++i)
             QCOMPARE(fields[i]->text(), presets[static_cast<int>(i % 4)]);
         QCOMPARE(form->Text1->objectName(), QString("Text1"));
+        form->Text2->setText(QString(40000, '0'));  // a code field has no length limit
+        QCOMPARE(form->Text2->text().size(), 40000);
+        form->Text2->setText("0");
         QCOMPARE(form->Text1->parentWidget(), form->Frame9);
 
         QCOMPARE(form->Check1->checkState(), Qt::Checked);
