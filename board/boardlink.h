@@ -3,6 +3,7 @@
 // executable binds: the connection step and the vendor request.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class BoardLink {
 public:
@@ -11,6 +12,10 @@ public:
     // The connection step of start-up and of the self-test. Returns once the
     // board is connected; otherwise ends the program after its message.
     virtual void ConnectStep() = 0;
+
+    // One connection attempt that shows nothing and ends nothing, for the
+    // programs without a window: empty when connected, otherwise why not.
+    virtual std::string ConnectQuietly() { return "this board link has no quiet connection"; }
 
     // One vendor request on the opened board; the status is the library's.
     virtual int16_t VendorRequest(uint8_t code, int32_t value, int32_t index, uint8_t direction,

@@ -1,4 +1,5 @@
 #include "boardlink.h"
+#include "declare.h"
 #include "dynlib.h"
 #include "evlinkbind.h"
 #include "usbstuff.h"
@@ -47,6 +48,15 @@ namespace {
 class FirstGenerationLink final : public BoardLink {
 public:
     void ConnectStep() override { LoadFirmwareOrEnd(); }
+    std::string ConnectQuietly() override
+    {
+        if (!PrepareFirmwarePath())
+            return "the program's directory name is too long for the firmware path";
+        if (Evlink1::LoadFirmWare(State.FirmwarePathBytes[0]) >= 1)
+            return {};
+        return "no evaluation board could be found, or the firmware " + State.FirmwarePath +
+               " could not be loaded into it";
+    }
     int16_t VendorRequest(uint8_t code, int32_t value, int32_t index, uint8_t direction, uint16_t length,
                           uint8_t* buffer) override
     {

@@ -63,6 +63,14 @@ namespace {
 class SecondGenerationLink final : public BoardLink {
 public:
     void ConnectStep() override { EnsureBoardConnected(); }
+    std::string ConnectQuietly() override
+    {
+        if (ConnectBoard() == 0)
+            return {};
+        if (State.BoardHandle == 0)
+            return "no evaluation board could be found or opened";
+        return "the firmware " + State.FirmwarePath + " could not be loaded into the board";
+    }
     int16_t VendorRequest(uint8_t code, int32_t value, int32_t index, uint8_t direction, uint16_t length,
                           uint8_t* buffer) override
     {

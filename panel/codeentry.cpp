@@ -32,20 +32,10 @@ void MainForm::WriteCodeField(CodeField* field, int16_t address)
         State.RegisterSelect = 0;
 
         State.DataWord = ReadFieldCode(field);
-        const int32_t largest = LargestCode(State.ResolutionBits);
-        if (State.DataWord > largest)
-            State.DataWord = largest;
-        if (State.DataWord < 0)
-            State.DataWord = 0;
+        State.DataWord = ops::ClampCode(State.DataWord, State.ResolutionBits);
         field->setText(QString::fromStdString(State.Coding == "Hex" ? FormatHexCode(State.DataWord)
                                                                      : std::to_string(State.DataWord)));
-
-        State.DataWord *= JustifyFactor(State.ResolutionBits);
-
-        State.RegisterData =
-            FrameImage(State.ReadFlag, State.RegisterSelect, State.ChannelAddress, State.DataWord);
-        ShowFrameBits(State.RegisterData);
-        WriteFrame(State.ChannelAddress, State.RegisterSelect, State.DataWord);
+        ops::WriteDacCode(address, State.DataWord);
     } catch (const RunTimeError&) {
         field->setText("");
         field->setFocus();

@@ -18,10 +18,3 @@ std::string FormatHexCode(int32_t value, int resolutionBits)
 }
 
 std::string FormatHexCode(int32_t value) { return FormatHexCode(value, State.ResolutionBits); }
-
-int32_t LargestCode(int resolutionBits) { return (int32_t{1} << resolutionBits) - 1; }
-
-int32_t JustifyFactor(int resolutionBits)
-{
-    return resolutionBits == 12 ? 16 : resolutionBits == 14 ? 4 : 1;
-}

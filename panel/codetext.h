@@ -1,5 +1,6 @@
 #pragma once
 // Code texts of the register panel.
+#include "board/ops.h"
 #include "platform/numtext.h"
 
 #include <cstdint>
@@ -15,7 +16,6 @@ std::string FormatHexCode(int32_t value);
 // The six output range texts, by range code 0..5.
 extern const char* const kRangeTexts[6];
 
-// Largest code at a resolution: 4095, 16383 or 65535.
-int32_t LargestCode(int resolutionBits);
-// The factor by which a code is left-justified into the 16-bit data field.
-int32_t JustifyFactor(int resolutionBits);
+// LargestCode and JustifyFactor belong to the board operations.
+using ops::LargestCode;
+using ops::JustifyFactor;

@@ -1,6 +1,7 @@
 // The first version of the program.
 #include "board/boardlink.h"
 #include "panel/mainform.h"
+#include "panel/remotefollow.h"
 
 #include <QApplication>
 
@@ -10,5 +11,7 @@ int main(int argc, char* argv[])
     UseEdition(FirstEdition());
     if (!ProgramStart())
         return 0;
+    if (!StartRemoteIfAsked(app.arguments()))
+        return 1;
     return app.exec();
 }

@@ -1,4 +1,5 @@
 // Hardware control pins: CLR, BIN/2sCOMP and LDAC, and the automatic LDAC pulse.
+#include "board/ops.h"
 #include "mainform.h"
 #include "platform/toggle.h"
 
@@ -6,8 +7,7 @@
 
 void MainForm::PinSwitch(Toggle* toggle, int16_t& pin)
 {
-    pin = toggle->value() ? 1 : 0;
-    WritePinControl();
+    ops::SetPin(pin, toggle->value());
 }
 
 void MainForm::Toggle10_Event9() { PinSwitch(Toggle10, State.ClrPin); }
@@ -19,8 +19,7 @@ void MainForm::Check1_Click()
     if (Check1->checkState() == Qt::Checked) {
         Toggle12->setValue(true);
         Toggle12->setEnabled(false);
-        State.LdacPin = 1;
-        WritePinControl();
+        ops::HoldLdacHigh();
     }
     if (Check1->checkState() == Qt::Unchecked)
         Toggle12->setEnabled(true);

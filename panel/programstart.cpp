@@ -8,7 +8,7 @@
 #include "tools/frmabout.h"
 #include "tools/testform.h"
 
-#include "board/adc.h"
+#include "board/ops.h"
 #include "board/boardlink.h"
 
 #include <QCheckBox>
@@ -66,8 +66,7 @@ void MainForm::Form_Load()
 
     Command1_Click();
 
-    int32_t setup = kAdcSetupWord;
-    ReadAdc(setup);
+    ops::SendAdcSetup();
 }
 
 void MainForm::MnuExit_Click() { EndProgram(); }

@@ -1,5 +1,6 @@
 // Output range registers: a pick in a range box writes the channel's range
 // register; "Read" shows the range the device holds.
+#include "board/ops.h"
 #include "codetext.h"
 #include "mainform.h"
 #include "pickbox.h"
@@ -7,8 +8,6 @@
 #include <QComboBox>
 
 namespace {
-constexpr int16_t kRangeRegister = 1;
-
 // Shows a range read back. The box's selection moves with its text, so that
 // the arrow keys and the open list go on from the range shown; neither raises
 // the pick event.
@@ -24,32 +23,19 @@ void ShowRange(QComboBox* box, const QString& text)
 
 void MainForm::SelectRange(QComboBox* box, int16_t address)
 {
-    State.RegisterSelect = kRangeRegister;
-    State.ChannelAddress = address;
-    State.ReadFlag = 0;
     const QString text = box->currentText();
+    int16_t picked = State.RangeCode;  // a text that is none of the six keeps the last code
     for (int16_t code = 0; code < 6; ++code)
         if (text == QString::fromUtf8(kRangeTexts[code]))
-            State.RangeCode = code;  // a text that is none of the six keeps the last code
-    State.RegisterData = FrameImage(0, kRangeRegister, address, State.RangeCode);
-    ShowFrameBits(State.RegisterData);
-    int32_t data = State.RangeCode;
-    WriteFrame(State.ChannelAddress, State.RegisterSelect, data);
+            picked = code;
+    ops::WriteRange(address, picked);
 }
 
 void MainForm::ReadRange(QComboBox* box, int16_t address)
 {
-    State.RegisterSelect = kRangeRegister;
-    State.ChannelAddress = address;
-    State.ReadFlag = 1;
-    State.DataWord = ReadRegister(State.ChannelAddress, State.RegisterSelect);
-    if (State.DataWord >= 0 && State.DataWord <= 5)
-        ShowRange(box, QString::fromUtf8(kRangeTexts[State.DataWord]));
-    State.RegisterSelect = kRangeRegister;
-    State.ChannelAddress = address;
-    State.ReadFlag = 1;
-    State.RegisterData = FrameImage(1, kRangeRegister, address, State.DataWord);
-    ShowFrameBits(State.RegisterData);
+    const int32_t code = ops::ReadRange(address);
+    if (code >= 0 && code <= 5)
+        ShowRange(box, QString::fromUtf8(kRangeTexts[code]));
 }
 
 void MainForm::ComboRangeA_Click() { SelectRange(ComboRangeA, 0); }

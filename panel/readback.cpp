@@ -6,23 +6,8 @@
 
 void MainForm::ReadDacCode(int16_t address, QLabel* label)
 {
-    State.RegisterSelect = 0;
-    State.ChannelAddress = address;
-    State.ReadFlag = 1;
-    State.DataWord = ReadRegister(State.ChannelAddress, State.RegisterSelect);
-
-    const int32_t factor = JustifyFactor(State.ResolutionBits);
-    if (factor != 1)
-        State.DataWord = RoundHalfEvenDiv(State.DataWord, factor);
-
-    label->setText(QString::fromStdString(State.Coding == "Hex" ? FormatHexCode(State.DataWord)
-                                                                 : std::to_string(State.DataWord)));
-
-    State.RegisterSelect = 0;
-    State.ChannelAddress = address;
-    State.ReadFlag = 1;
-    State.RegisterData = FrameImage(State.ReadFlag, State.RegisterSelect, State.ChannelAddress, State.DataWord);
-    ShowFrameBits(State.RegisterData);
+    const int32_t code = ops::ReadDacCode(address);
+    label->setText(QString::fromStdString(State.Coding == "Hex" ? FormatHexCode(code) : std::to_string(code)));
 }
 
 void MainForm::Command7_Click() { ReadDacCode(0, Label8); }
@@ -42,7 +27,5 @@ void MainForm::Command1_Click()
     Command13_Click();
     Command12_Click();
     Command11_Click();
-    State.RegisterSelect = 0;
-    State.ChannelAddress = 3;
-    ShowFrameBits(0x800000);
+    ops::FinishReadAll();
 }

@@ -3,9 +3,8 @@
 #include "selftest.h"
 #include "testform.h"
 
-#include "board/adc.h"
 #include "board/boardlink.h"
-#include "board/declare.h"
+#include "board/ops.h"
 #include "platform/events.h"
 
 #include <QLabel>
@@ -24,31 +23,6 @@ void WaitMoreThan(double seconds)
 }
 }  // namespace selftest
 
-namespace {
-constexpr int32_t kPowerUpAllDacs = 15;
-constexpr int32_t kRangePlusMinus10V = 4;
-constexpr int16_t kAllChannels = 4;
-
-void sendFrame(int16_t address, int16_t reg, int32_t data)
-{
-    State.ChannelAddress = address;
-    State.RegisterSelect = reg;
-    State.DataWord = data;
-    State.ReadFlag = 0;
-    WriteFrame(State.ChannelAddress, State.RegisterSelect, State.DataWord);
-}
-
-// Measures A to D in order; false when any of them is outside its window.
-bool measureAll(bool (*ok)(float))
-{
-    bool all = true;
-    for (int channel = 0; channel < 4; ++channel)
-        if (!ok(MeasureChannel(channel)))
-            all = false;
-    return all;
-}
-}  // namespace
-
 void TestForm::Command3_Click()
 {
     const Busy busy(*this);
@@ -60,16 +34,7 @@ void TestForm::Command3_Click()
     selftest::WaitMoreThan(2.0);
 
     int16_t FailFlag = 0;
-    sendFrame(0, 2, kPowerUpAllDacs);
-    WriteFrame(State.ChannelAddress, State.RegisterSelect, State.DataWord);  // the same frame again
-    for (int16_t a = 0; a < 4; ++a)
-        sendFrame(a, 1, kRangePlusMinus10V);
-
-    sendFrame(kAllChannels, 0, 0);
-    if (!measureAll(selftest::ZeroScaleOk))
-        FailFlag = 1;
-    sendFrame(kAllChannels, 0, 0xFFFF);
-    if (!measureAll(selftest::FullScaleOk))
+    if (!ops::SelfTestChecks())
         FailFlag = 1;
 
     ShowVerdict(FailFlag == 1);

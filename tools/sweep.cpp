@@ -3,44 +3,23 @@
 #include "testform.h"
 #include "writefileform.h"
 
-#include "board/adc.h"
 #include "board/declare.h"
+#include "board/ops.h"
 #include "platform/events.h"
 #include "platform/programend.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-constexpr int32_t kSweepSamples = 65536;
-}  // namespace
-
 void TestForm::Command1_Click()
 {
     const Busy busy(*this);
-    State.SampleCount = kSweepSamples;
-    for (auto* volts : {&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC, &State.SweepVoltsD})
-        volts->assign(static_cast<size_t>(State.SampleCount) + 1, 0.0f);
-
-    int16_t address = 0;
-    int16_t reg = 0;
-    int32_t code = 0;
+    ops::StartSweepArrays();
     for (int32_t i = 0; i < State.SampleCount; ++i) {
         DoEvents();
         if (StopRequested == 1 || ProgramHasEnded())
             break;
-        State.ReadFlag = 0;
-        for (int16_t a = 0; a < 4; ++a) {
-            address = a;
-            reg = 0;
-            code = i;
-            WriteFrame(address, reg, code);
-        }
-        const auto at = static_cast<size_t>(i);
-        State.SweepVoltsA[at] = MeasureChannel(0);
-        State.SweepVoltsB[at] = MeasureChannel(1);
-        State.SweepVoltsC[at] = MeasureChannel(2);
-        State.SweepVoltsD[at] = MeasureChannel(3);
+        ops::SweepStep(i);
         Label1->setText(QString::number(i));
         Label1->repaint();
     }

@@ -1,0 +1,155 @@
+// The panel following the remote-control server.
+#include "remotefollow.h"
+
+#include "codetext.h"
+#include "mainform.h"
+#include "pickbox.h"
+#include "platform/guard.h"
+#include "platform/led.h"
+#include "platform/numled.h"
+#include "platform/numtext.h"
+#include "platform/toggle.h"
+#include "remote/instrument.h"
+#include "remote/server.h"
+#include "tools/datafile.h"
+
+#include "board/boardlink.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <cstdio>
+
+namespace {
+
+class PanelFollower final : public PanelMirror {
+public:
+    explicit PanelFollower(MainForm& form) : form_(form) {}
+
+    bool PulseLdac() const override { return form_.PulseLdacTicked(); }
+
+    void ShowPulseLdac(bool on) override
+    {
+        // The box without its click handling: the server sends what the click would.
+        {
+            const QSignalBlocker quiet(form_.Check1);
+            form_.Check1->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+        }
+        if (on)
+            form_.Toggle12->setValue(true);
+        form_.Toggle12->setEnabled(!on);
+    }
+
+    // A code written or read back shows in the channel's read-back label.
+    void ShowCode(int channel, int32_t code) override
+    {
+        form_.ReadBackLabels()[static_cast<size_t>(channel)]->setText(
+            QString::fromStdString(State.Coding == "Hex" ? FormatHexCode(code) : std::to_string(code)));
+    }
+
+    void ShowRange(int channel, int rangeCode) override
+    {
+        if (rangeCode < 0 || rangeCode > 5)
+            return;
+        PickBox* boxes[4] = {form_.ComboRangeA, form_.ComboRangeB, form_.ComboRangeC, form_.ComboRangeD};
+        const QSignalBlocker quiet(boxes[channel]);
+        boxes[channel]->setCurrentIndex(rangeCode);
+    }
+
+    void ShowControl(int32_t bits) override
+    {
+        form_.Toggle1->setValue((bits & 8) != 0);
+        form_.Toggle2->setValue((bits & 4) != 0);
+        form_.Toggle3->setValue((bits & 2) != 0);
+        form_.Toggle4->setValue((bits & 1) != 0);
+    }
+
+    void ShowPower(int32_t bits, bool withLamps) override
+    {
+        Toggle* switches[5] = {form_.Toggle5, form_.Toggle6, form_.Toggle7, form_.Toggle8, form_.Toggle9};
+        for (int b = 0; b < 5; ++b)
+            switches[b]->setValue(((bits >> b) & 1) != 0);
+        if (!withLamps)
+            return;
+        form_.LED1->setLit((bits >> 7) & 1);
+        form_.LED2->setLit((bits >> 8) & 1);
+        form_.LED3->setLit((bits >> 9) & 1);
+        form_.LED4->setLit((bits >> 10) & 1);
+        form_.LED5->setLit((bits >> 5) & 1);
+    }
+
+    void ShowPins() override
+    {
+        form_.Toggle10->setValue(State.ClrPin != 0);
+        form_.Toggle11->setValue(State.BinPin != 0);
+        form_.Toggle12->setValue(State.LdacPin != 0);
+    }
+
+    void ShowVolts(int channel, float volts) override
+    {
+        NumLED* displays[4] = {form_.NumLED1, form_.NumLED2, form_.NumLED3, form_.NumLED4};
+        displays[channel]->setValue(QString::fromStdString(FormatVolts4(volts)));
+    }
+
+    void ShowResolution(int bits) override
+    {
+        for (QAction* item : {form_.Mnu16, form_.Mnu14, form_.Mnu12})
+            item->setChecked(false);
+        (bits == 12 ? form_.Mnu12 : bits == 14 ? form_.Mnu14 : form_.Mnu16)->setChecked(true);
+    }
+
+private:
+    MainForm& form_;
+};
+
+
+remote::Server* server = nullptr;
+}  // namespace
+
+Instrument& FollowingInstrument()
+{
+    // They live as long as the program.
+    static Instrument* instrument = [] {
+        auto* follower = new PanelFollower(MainForm::Instance());
+        auto* made = new Instrument(*follower);
+        made->connect = [] {
+            // The panel's own connection step, with its Retry and Cancel.
+            return Guarded([] { Board().ConnectStep(); }) ? std::string() : std::string("the connection was given up");
+        };
+        made->saveSweep = [](const std::string& path, std::string& why) {
+            return ReplaceFileContents(path, DataFileText(State), why);
+        };
+        return made;
+    }();
+    return *instrument;
+}
+
+remote::Server* FollowingServer() { return server; }
+
+bool StartRemoteIfAsked(const QStringList& arguments)
+{
+    QString where;
+    bool asked = false;
+    for (const QString& a : arguments) {
+        if (a == "--remote") {
+            asked = true;
+        } else if (a.startsWith("--remote=")) {
+            asked = true;
+            where = a.mid(9);
+        }
+    }
+    if (!asked)
+        return true;
+    if (where.isEmpty())
+        where = "127.0.0.1:5025";
+    if (server == nullptr)
+        server = new remote::Server(FollowingInstrument());
+    QString error;
+    if (!server->Listen(where, error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    std::fprintf(stderr, "remote control on %s:%u\n", qPrintable(server->Address().toString()), server->Port());
+    return true;
+}

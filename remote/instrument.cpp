@@ -1,0 +1,231 @@
+#include "instrument.h"
+
+#include "board/adc.h"
+#include "board/declare.h"
+#include "platform/programend.h"
+#include "platform/runtimeerror.h"
+
+#include <QElapsedTimer>
+
+using scpi::Matches;
+
+void Session::PushError(int code, std::string info)
+{
+    if (code <= -100 && code > -200)
+        esr |= 32;  // command error
+    else if (code <= -200 && code > -300)
+        esr |= 16;  // execution error
+    else if (code <= -400 && code > -500)
+        esr |= 4;  // query error
+    else
+        esr |= 8;  // device-specific error
+    if (errors.size() >= kMaxErrors) {
+        errors.back() = {scpi::kQueueOverflow, {}};
+        return;
+    }
+    errors.emplace_back(code, std::move(info));
+}
+
+int Session::StatusByte() const
+{
+    int stb = 0;
+    if (!errors.empty())
+        stb |= 4;
+    if ((esr & ese) != 0)
+        stb |= 32;
+    if ((stb & sre) != 0)
+        stb |= 64;
+    return stb;
+}
+
+Instrument::Instrument(PanelMirror& mirror, QObject* parent) : QObject(parent), mirror_(mirror)
+{
+    sweepTimer_.setInterval(0);
+    QObject::connect(&sweepTimer_, &QTimer::timeout, this, [this] { SweepTick(); });
+}
+
+bool Instrument::RunText(Session& session, std::string_view text, LineRun& line, std::string& reply)
+{
+    line = LineRun{};
+    line.commands = scpi::ParseLine(text);
+    return Run(session, line, reply);
+}
+
+bool Instrument::Run(Session& session, LineRun& line, std::string& reply)
+{
+    while (line.next < line.commands.size()) {
+        const scpi::Command& command = line.commands[line.next];
+        std::string answer;
+        Ctx ctx{session, command, answer};
+        const Step step = Execute(ctx);
+        if (step == Step::Wait)
+            return false;
+        ++line.next;
+        if (command.query && !answer.empty())
+            line.answers.push_back(std::move(answer));
+        if (step == Step::Stop)
+            break;  // the rest of the line is discarded after an error
+    }
+    reply.clear();
+    for (size_t i = 0; i < line.answers.size(); ++i) {
+        if (i > 0)
+            reply += ';';
+        reply += line.answers[i];
+    }
+    line.next = line.commands.size();
+    return true;
+}
+
+Instrument::Step Instrument::Execute(Ctx& ctx)
+{
+    if (ctx.command.error != scpi::kNoError) {
+        ctx.session.PushError(ctx.command.error, ctx.command.info);
+        return Step::Stop;
+    }
+    try {
+        return Dispatch(ctx);
+    } catch (const RunTimeError& e) {
+        ctx.session.PushError(scpi::kHardwareError, e.text());
+    } catch (const ProgramEnded&) {
+        throw;  // the program is ending: let it
+    } catch (const std::exception& e) {
+        ctx.session.PushError(scpi::kExecutionError, e.what());
+    }
+    ctx.answer.clear();
+    return Step::Stop;
+}
+
+namespace {
+struct Node {
+    const char* path;  // "DAC:CODE"
+    Instrument::Step (Instrument::*handler)(Instrument::Ctx&);
+};
+
+bool PathMatches(const std::vector<std::string>& typed, std::string_view path)
+{
+    size_t i = 0;
+    while (!path.empty()) {
+        const size_t colon = path.find(':');
+        const std::string_view node = path.substr(0, colon);
+        if (i >= typed.size() || !Matches(typed[i], node))
+            return false;
+        ++i;
+        path = colon == std::string_view::npos ? std::string_view() : path.substr(colon + 1);
+    }
+    return i == typed.size();
+}
+}  // namespace
+
+Instrument::Step Instrument::Dispatch(Ctx& ctx)
+{
+    if (ctx.command.common)
+        return Common(ctx);
+    static const Node tree[] = {
+        {"DAC:CODE", &Instrument::DacCode},
+        {"DAC:VOLTage", &Instrument::DacVolts},
+        {"DAC:RANGe", &Instrument::DacRange},
+        {"DAC:RESolution", &Instrument::DacResolution},
+        {"DAC:LOAD", &Instrument::DacLoadClear},
+        {"DAC:CLEar", &Instrument::DacLoadClear},
+        {"CONTrol:TSD", &Instrument::Control},
+        {"CONTrol:CLAMp", &Instrument::Control},
+        {"CONTrol:CLRSelect", &Instrument::Control},
+        {"CONTrol:SDODisable", &Instrument::Control},
+        {"CONTrol:REGister", &Instrument::Control},
+        {"POWer:DAC", &Instrument::Power},
+        {"POWer:REFerence", &Instrument::Power},
+        {"POWer:ALARm", &Instrument::Power},
+        {"POWer:REGister", &Instrument::Power},
+        {"PINS:CLR", &Instrument::Pins},
+        {"PINS:BIN", &Instrument::Pins},
+        {"PINS:LDAC", &Instrument::Pins},
+        {"PINS:LDAC:PULSe", &Instrument::Pins},
+        {"PINS:WORD", &Instrument::Pins},
+        {"REGister:ALL", &Instrument::RegisterAll},
+        {"MEASure:VOLTage", &Instrument::Measure},
+        {"SWEep:STARt", &Instrument::Sweep},
+        {"SWEep:ABORt", &Instrument::Sweep},
+        {"SWEep:STATe", &Instrument::Sweep},
+        {"SWEep:PROGress", &Instrument::Sweep},
+        {"SWEep:DATA", &Instrument::Sweep},
+        {"SWEep:SAVE", &Instrument::Sweep},
+        {"SWEep:ANALysis", &Instrument::Sweep},
+        {"SYSTem:ERRor", &Instrument::System},
+        {"SYSTem:ERRor:NEXT", &Instrument::System},
+        {"SYSTem:ERRor:COUNt", &Instrument::System},
+        {"SYSTem:VERSion", &Instrument::System},
+    };
+    // The path rule first; a header that names no command there is taken
+    // from the root, as most people write "MEAS:VOLT? A;DAC:CODE B,1".
+    for (const auto* nodes : {&ctx.command.nodes, &ctx.command.typed})
+        for (const Node& node : tree)
+            if (PathMatches(*nodes, node.path)) {
+                if (nodes != &ctx.command.nodes) {
+                    scpi::Command rooted = ctx.command;
+                    rooted.nodes = ctx.command.typed;
+                    Ctx again{ctx.session, rooted, ctx.answer};
+                    return (this->*node.handler)(again);
+                }
+                return (this->*node.handler)(ctx);
+            }
+    ctx.session.PushError(scpi::kUndefinedHeader);
+    return Step::Stop;
+}
+
+void Instrument::ShowAll(const ops::AllRegisters& all)
+{
+    for (int c = 0; c < 4; ++c) {
+        mirror_.ShowCode(c, all.codes[static_cast<size_t>(c)]);
+        mirror_.ShowRange(c, all.ranges[static_cast<size_t>(c)]);
+    }
+    mirror_.ShowPower(all.power, true);
+    mirror_.ShowControl(all.control);
+    mirror_.ShowPins();
+}
+
+void Instrument::Reset()
+{
+    if (sweepRunning_)
+        FinishSweep();
+    State.PinB7 = 1;
+    State.PinB6 = 0;
+    State.PinB5 = 0;
+    State.LdacPin = 1;
+    State.ClrPin = 1;
+    State.BinPin = 1;
+    State.PinB0 = 1;
+    State.DataWord = 0;
+    State.ChannelAddress = 0;
+    State.RegisterSelect = 0;
+    State.ReadFlag = 0;
+    State.ResolutionBits = 16;
+    mirror_.ShowResolution(16);
+    mirror_.ShowPulseLdac(true);
+    ShowAll(ops::StartUpTraffic());
+}
+
+void Instrument::SweepTick()
+{
+    // Steps for a few milliseconds, then back to the event loop, where the
+    // other commands are served.
+    QElapsedTimer spent;
+    spent.start();
+    bool failed = false;
+    try {
+        while (sweepRunning_ && sweepNext_ < State.SampleCount && spent.nsecsElapsed() < 4'000'000) {
+            ops::SweepStep(sweepNext_);
+            ++sweepNext_;
+        }
+    } catch (const RunTimeError&) {
+        failed = true;  // the board link failed: the sweep ends where it stood
+    }
+    if (sweepRunning_ && (failed || sweepNext_ >= State.SampleCount))
+        FinishSweep();
+}
+
+void Instrument::FinishSweep()
+{
+    sweepTimer_.stop();
+    sweepRunning_ = false;
+    emit Idle();
+}

@@ -1,0 +1,109 @@
+#pragma once
+// The instrument behind every transport: the command tree, the status of each
+// client (error queue, event status), and the long operations (the sweep, run
+// step by step from the event loop, and the self-test with its pause), during
+// which the other commands are served. Everything runs on the thread that
+// owns the board. QtCore only.
+#include "board/ops.h"
+#include "mirror.h"
+#include "scpi.h"
+
+#include <QObject>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// One client's status.
+struct Session {
+    std::deque<std::pair<int, std::string>> errors;  // oldest first, at most kMaxErrors
+    int esr = 0;  // standard event status register
+    int ese = 0;
+    int sre = 0;
+    int testTicket = 0;    // the self-test this client waits for
+    bool opcWanted = false;  // *OPC given while busy
+
+    static constexpr size_t kMaxErrors = 32;
+    void PushError(int code, std::string info = {});
+    int StatusByte() const;
+};
+
+// The commands of one line and how far they have run.
+struct LineRun {
+    std::vector<scpi::Command> commands;
+    size_t next = 0;
+    std::vector<std::string> answers;
+};
+
+class Instrument : public QObject {
+    Q_OBJECT
+public:
+    explicit Instrument(PanelMirror& mirror, QObject* parent = nullptr);
+
+    // The self-test's connection step: empty when connected, otherwise why not.
+    std::function<std::string()> connect;
+    // Saves the sweep data file; false and `why` on failure.
+    std::function<bool(const std::string& path, std::string& why)> saveSweep;
+
+    // Runs the line from where it stopped. True when it is finished (`reply`
+    // holds the answers joined with ';', empty for none); false when it waits
+    // for a long operation to end (Idle) and is to be run again then.
+    bool Run(Session& session, LineRun& line, std::string& reply);
+    // The same for a whole line of text.
+    bool RunText(Session& session, std::string_view text, LineRun& line, std::string& reply);
+
+    bool Busy() const { return sweepRunning_ || testRunning_; }
+    bool SweepRunning() const { return sweepRunning_; }
+    int SweepDone() const { return sweepNext_; }
+    // Pause of the self-test before its frames (more than 2 s; tests shorten it).
+    void SetTestPauseMs(int ms) { testPauseMs_ = ms; }
+
+    // Board set-up of a *RST: start values, pulse LDAC, the start-up traffic.
+    void Reset();
+    // The mirror told about every register a read-all read.
+    void ShowAll(const ops::AllRegisters& all);
+
+signals:
+    void Idle();  // a sweep or a self-test has ended
+
+public:
+    enum class Step { Next, Stop, Wait };
+    struct Ctx {
+        Session& session;
+        const scpi::Command& command;
+        std::string& answer;
+    };
+
+private:
+    Step Execute(Ctx& ctx);
+    Step Dispatch(Ctx& ctx);
+    void SweepTick();
+    void FinishSweep();
+
+    // Handlers (instrument_*.cpp).
+    Step Common(Ctx& ctx);
+    Step DacCode(Ctx& ctx);
+    Step DacVolts(Ctx& ctx);
+    Step DacRange(Ctx& ctx);
+    Step DacResolution(Ctx& ctx);
+    Step DacLoadClear(Ctx& ctx);
+    Step Control(Ctx& ctx);
+    Step Power(Ctx& ctx);
+    Step Pins(Ctx& ctx);
+    Step RegisterAll(Ctx& ctx);
+    Step Measure(Ctx& ctx);
+    Step Sweep(Ctx& ctx);
+    Step System(Ctx& ctx);
+    Step SelfTest(Ctx& ctx);
+
+    PanelMirror& mirror_;
+    QTimer sweepTimer_;
+    bool sweepRunning_ = false;
+    int sweepNext_ = 0;
+    bool testRunning_ = false;
+    int testTicket_ = 0;
+    std::string testResult_;
+    int testPauseMs_ = 2001;
+};

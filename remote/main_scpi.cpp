@@ -1,0 +1,123 @@
+// qv4816x-scpi: the evaluation board as a programmable instrument, without a
+// window. SCPI over TCP and/or standard input and output.
+#include "headless.h"
+#include "instrument.h"
+#include "server.h"
+
+#include "board/boardlink.h"
+#include "board/declare.h"
+#include "board/ops.h"
+#include "platform/msgbox.h"
+#include "platform/runtimeerror.h"
+#include "tools/datafile.h"
+
+#include <QCoreApplication>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+const char* const kUsage =
+    "Usage: qv4816x-scpi [--listen HOST:PORT] [--stdio] [--first-version]\n"
+    "Serves the QV4816X evaluation board as an SCPI instrument.\n"
+    "\n"
+    "  --listen HOST:PORT  SCPI over TCP (default 127.0.0.1:5025 when no\n"
+    "                      transport is named); port 0 picks a free port and\n"
+    "                      prints it. Any address but a loopback one lets\n"
+    "                      everybody who can reach the port control the board.\n"
+    "  --stdio             commands on standard input, answers on standard\n"
+    "                      output; the program ends when input ends (unless it\n"
+    "                      also listens)\n"
+    "  --first-version     bind the first version's interface library EVLINK1\n"
+    "  --help              this text\n"
+    "\n"
+    "Commands: see docs/remote.md or man qv4816x-scpi.\n";
+
+std::string ConnectQuietly()
+{
+    try {
+        return Board().ConnectQuietly();
+    } catch (const RunTimeError& e) {
+        return e.text();
+    }
+}
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    QString listen;
+    bool stdio = false;
+    bool first = false;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--stdio") {
+            stdio = true;
+        } else if (a == "--first-version") {
+            first = true;
+        } else if (a == "--listen" && i + 1 < args.size()) {
+            listen = args[++i];
+        } else if (a.startsWith("--listen=")) {
+            listen = a.mid(9);
+        } else {
+            std::fprintf(stderr, "qv4816x-scpi: unknown option '%s' (see --help)\n", qPrintable(a));
+            return 2;
+        }
+    }
+    if (listen.isEmpty() && !stdio)
+        listen = "127.0.0.1:5025";
+
+    UseEdition(first ? FirstEdition() : SecondEdition());
+    // Nothing here may show a dialog: what a message box would say goes to
+    // standard error, and the answer is the one that gives up.
+    SetMsgBoxHandler([](const MsgBoxRequest& r) {
+        std::fprintf(stderr, "qv4816x-scpi: %s\n", r.text.c_str());
+        return r.buttons == MsgButtons::RetryCancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
+    });
+    SetStartValues();
+    HeadlessPanel panel;
+    AttachPanel(&panel, nullptr);
+
+    const std::string why = ConnectQuietly();
+    if (!why.empty()) {
+        std::fprintf(stderr, "no board found: %s\n", why.c_str());
+        return 1;
+    }
+    Instrument instrument(panel);
+    instrument.connect = ConnectQuietly;
+    instrument.saveSweep = [](const std::string& path, std::string& whyNot) {
+        return ReplaceFileContents(path, DataFileText(State), whyNot);
+    };
+    // The start-up traffic of the panel: pin word, pulse LDAC, read-all, ADC set-up.
+    panel.ShowPulseLdac(true);
+    try {
+        ops::StartUpTraffic();
+    } catch (const RunTimeError& e) {
+        std::fprintf(stderr, "qv4816x-scpi: %s\n", e.text().c_str());
+        return 1;
+    }
+
+    remote::Server server(instrument);
+    if (!listen.isEmpty()) {
+        QString error;
+        if (!server.Listen(listen, error)) {
+            std::fprintf(stderr, "qv4816x-scpi: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::FILE* note = stdio ? stderr : stdout;
+        std::fprintf(note, "listening on %s:%u\n", qPrintable(server.Address().toString()), server.Port());
+        std::fflush(note);
+    }
+    if (stdio)
+        server.StartStdio([&server] {
+            if (!server.Listening())
+                QCoreApplication::exit(0);
+        });
+    return app.exec();
+}

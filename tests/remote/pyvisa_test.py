@@ -1,0 +1,165 @@
+#!/usr/bin/python3
+"""qv4816x-scpi driven by PyVISA's pure-Python backend on the simulated board:
+the same traffic as the panel for the same actions, several clients, a client
+vanishing mid-sweep, oversized and binary lines, the client limit."""
+import os
+import random
+import socket
+import subprocess
+import sys
+import time
+
+import pyvisa
+
+PROG, PANEL_TRACE, WORKDIR = sys.argv[1:4]
+IDN = "QV,QV4816X,0,1.01.0006"
+
+
+def start(*args, sim="only"):
+    trace = os.path.join(WORKDIR, "scpi-%d.trace" % os.getpid())
+    open(trace, "w").close()
+    env = dict(os.environ, EVLINK_SIM=sim, EVLINK_TRACE=trace)
+    proc = subprocess.Popen([PROG, "--listen", "127.0.0.1:0", *args], env=env,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    line = proc.stdout.readline()
+    assert line.startswith("listening on 127.0.0.1:"), line
+    return proc, int(line.rsplit(":", 1)[1]), trace
+
+
+def requests(trace):
+    with open(trace) as f:
+        return [l.rstrip("\n") for l in f if l.startswith("request ")]
+
+
+def visa(rm, port):
+    inst = rm.open_resource("TCPIP::127.0.0.1::%d::SOCKET" % port,
+                            read_termination="\n", write_termination="\n", timeout=10000)
+    return inst
+
+
+def raw(port):
+    s = socket.create_connection(("127.0.0.1", port), timeout=10)
+    return s, s.makefile("rb")
+
+
+def panel_script():
+    steps = []
+    with open(PANEL_TRACE) as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith("> "):
+                steps.append((line[2:], []))
+            else:
+                steps[-1][1].append(line)
+    assert len(steps) >= 10, steps
+    return steps
+
+
+def same_traffic_as_the_panel(rm, port, trace):
+    inst = visa(rm, port)
+    assert inst.query("*IDN?") == IDN
+    for command, expected in panel_script():
+        before = len(requests(trace))
+        if "?" in command:
+            inst.query(command)
+        else:
+            inst.write(command)
+        assert inst.query("*OPC?") == "1"
+        sent = requests(trace)[before:]
+        assert sent == expected, "%s:\n server %s\n panel  %s" % (command, sent, expected)
+    assert inst.query("SYST:ERR?") == '0,"No error"'
+    # Typed into DAC B's first field and clicked, at 16 bits, hex, pulse LDAC.
+    before = len(requests(trace))
+    inst.write("DAC:CODE B,#H8000")
+    inst.query("*OPC?")
+    assert requests(trace)[before:] == ["request code=217 dir=0 value=0x0001 index=0x8000 length=0"]
+    inst.close()
+
+
+def several_clients_keep_their_own_status(rm, port):
+    clients = [visa(rm, port) for _ in range(3)]
+    clients[0].write("NO:SUCH:COMMAND")
+    assert clients[1].query("SYST:ERR?") == '0,"No error"'
+    assert clients[0].query("SYST:ERR?") == '-113,"Undefined header"'
+    clients[2].write("DAC:CODE D,#H0ABC")
+    assert clients[2].query("*OPC?") == "1"
+    assert clients[1].query("DAC:CODE? D") == str(0xABC)
+    values = clients[0].query("MEAS:VOLT? ALL").split(",")
+    assert len(values) == 4 and all(float(v) > -10.001 for v in values), values
+    for c in clients:
+        c.close()
+
+
+def a_client_vanishing_mid_sweep(rm, port):
+    s, _ = raw(port)
+    s.sendall(b"SWEep:STARt\n*OPC?\n")
+    watcher = visa(rm, port)
+    deadline = time.time() + 10
+    while watcher.query("SWE:STAT?") != "RUN":
+        assert time.time() < deadline
+    s.close()  # gone while its *OPC? waits
+    t0 = time.perf_counter()
+    assert watcher.query("*IDN?") == IDN
+    assert time.perf_counter() - t0 < 1.0
+    first = int(watcher.query("SWE:PROG?").split(",")[0])
+    time.sleep(0.2)
+    assert int(watcher.query("SWE:PROG?").split(",")[0]) > first
+    watcher.write("SWE:ABOR")
+    assert watcher.query("*OPC?;SWE:STAT?") == "1;IDLE"
+    assert len(watcher.query("SWE:DATA? B,0,10").split(",")) == 10
+    path = os.path.join(WORKDIR, "remote-sweep.dat")
+    watcher.write('SWE:SAVE "%s"' % path)
+    assert watcher.query("SYST:ERR?") == '0,"No error"'
+    with open(path, "rb") as f:
+        lines = f.read().split(b"\r\n")
+    assert len(lines) == 65537 and lines[0].startswith(b" 0,"), lines[:2]
+    watcher.close()
+
+
+def oversized_and_binary_lines(port):
+    s, r = raw(port)
+    s.sendall(b"X" * 100000 + b"\n*IDN?\nSYST:ERR?\n")
+    assert r.readline() == (IDN + "\n").encode()
+    assert r.readline().startswith(b'-223,"Too much data')
+    rng = random.Random(10)
+    junk = bytes(rng.randrange(256) for _ in range(50000))
+    s.sendall(junk + b"\n*CLS\n*IDN?\n")
+    assert r.readline() == (IDN + "\n").encode()  # whatever the junk answered comes before
+    s.close()
+
+
+def the_ninth_client_is_refused(port):
+    socks = [raw(port) for _ in range(8)]
+    for s, r in socks:
+        s.sendall(b"*IDN?\n")
+        assert r.readline() == (IDN + "\n").encode()
+    s9, r9 = raw(port)
+    assert r9.readline() == b""  # closed at once
+    for s, _ in socks + [(s9, r9)]:
+        s.close()
+
+
+def main():
+    rm = pyvisa.ResourceManager("@py")
+    proc, port, trace = start()
+    try:
+        same_traffic_as_the_panel(rm, port, trace)
+        several_clients_keep_their_own_status(rm, port)
+        oversized_and_binary_lines(port)
+        a_client_vanishing_mid_sweep(rm, port)
+        the_ninth_client_is_refused(port)
+        assert proc.poll() is None, "the server ended"
+    finally:
+        proc.terminate()
+        proc.wait(10)
+    # Any address but a loopback one is announced with a warning.
+    proc = subprocess.Popen([PROG, "--listen", "0.0.0.0:0"], env=dict(os.environ, EVLINK_SIM="only"),
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    proc.stdout.readline()
+    proc.terminate()
+    assert "anyone who can reach this port controls the board" in proc.communicate(timeout=10)[1]
+    print("pyvisa end-to-end ok")
+
+
+if __name__ == "__main__":
+    main()

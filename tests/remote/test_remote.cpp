@@ -1,0 +1,258 @@
+// The server inside the register panel (--remote): the panel's traffic for a
+// script of actions (kept for the end-to-end test, which sends the same
+// actions as SCPI to the program without a window), the panel following
+// remote changes with no traffic of its own, the command tree on the
+// simulated board, the sweep run step by step, and TCP clients at the limits.
+#include "harness.h"
+
+#include "board/declare.h"
+#include "panel/codefield.h"
+#include "panel/mainform.h"
+#include "panel/pickbox.h"
+#include "panel/remotefollow.h"
+#include "platform/led.h"
+#include "platform/numled.h"
+#include "platform/toggle.h"
+#include "remote/instrument.h"
+#include "remote/server.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTcpSocket>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace {
+QStringList RequestsOf(const std::function<void()>& act)
+{
+    harness::ClearTrace();
+    act();
+    QStringList lines;
+    for (const std::string& line : harness::Requests())
+        lines << QString::fromStdString(line);
+    return lines;
+}
+
+void Pick(QComboBox* box, const QString& text)
+{
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    const QModelIndex entry = list->model()->index(box->findText(text), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(entry).center());
+    QCoreApplication::processEvents();
+}
+
+void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+}  // namespace
+
+class RemotePanel : public QObject {
+    Q_OBJECT
+    MainForm* form = nullptr;
+    Session session;
+
+    // Runs one line in-process; the reply, or "<waiting>".
+    QString Run(const QString& line)
+    {
+        LineRun run;
+        std::string reply;
+        if (!FollowingInstrument().RunText(session, line.toStdString(), run, reply))
+            return "<waiting>";
+        return QString::fromStdString(reply);
+    }
+    QString NextError() { return Run("SYST:ERR?"); }
+
+private slots:
+    void initTestCase()
+    {
+        harness::Setup(true);
+        QVERIFY(ProgramStart());
+        form = &MainForm::Instance();
+        FollowingInstrument().SetTestPauseMs(0);
+    }
+
+    // First, on the board as start-up left it: the panel's traffic for each
+    // action, written as "> <the same action in SCPI>" and its request lines.
+    void panelScriptTraffic()
+    {
+        const std::vector<std::pair<QString, std::function<void()>>> script = {
+            {"DAC:CODE B,#H8000", [&] { Click(form->Text1); }},
+            {"DAC:RANGe C,BIP10", [&] { Pick(form->ComboRangeC, QString::fromUtf8("\u00B110V")); }},
+            {"CONTrol:TSD ON", [&] { Click(form->Toggle1); }},
+            {"CONT:SDOD 1", [&] { Click(form->Toggle4); }},
+            {"POWer:DAC B,ON", [&] { Click(form->Toggle6); }},
+            {"POW:REF ON", [&] { Click(form->Toggle9); }},
+            {"DAC:LOAD", [&] { Click(form->Command3); }},
+            {"DAC:CLEar", [&] { Click(form->Command4); }},
+            {"PINS:CLR OFF", [&] { Click(form->Toggle10); }},
+            {"PINS:BIN 0", [&] { Click(form->Toggle11); }},
+            {"PINS:LDAC:PULSe OFF", [&] { form->Check1->click(); }},
+            {"PINS:LDAC OFF", [&] { Click(form->Toggle12); }},
+            {"PINS:LDAC:PULSe ON", [&] { form->Check1->click(); }},
+            {"DAC:CODE A,#HC000", [&] { Click(form->Text10); }},
+            {"CONTrol:REGister?", [&] { Click(form->Command2); }},
+            {"POWer:REGister?", [&] { Click(form->Command6); }},
+            {"DAC:CODE? C", [&] { Click(form->Command9); }},
+            {"DAC:RANGe? C", [&] { Click(form->Command12); }},
+            {"REGister:ALL?", [&] { Click(form->Command1); }},
+            {"MEASure:VOLTage? ALL", [&] { Click(form->Command14); }},
+        };
+        QFile out(QStringLiteral(QV_PANEL_SCRIPT_TRACE));
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (const auto& [scpi, act] : script) {
+            const QStringList sent = RequestsOf(act);
+            QVERIFY2(!sent.isEmpty() || scpi.contains("PULS"), qPrintable(scpi));
+            out.write("> " + scpi.toUtf8() + "\n");
+            for (const QString& line : sent)
+                out.write(line.toUtf8() + "\n");
+        }
+        QCOMPARE(RequestsOf([&] { Click(form->Text1); }),
+                 QStringList{"request code=217 dir=0 value=0x0001 index=0x8000 length=0"});
+    }
+
+    void panelFollowsRemoteChangesWithoutTrafficOfItsOwn()
+    {
+        Run("PINS:CLR ON;BIN ON");
+        QVERIFY(form->Toggle10->value() && form->Toggle11->value());
+        QCOMPARE(RequestsOf([&] { QCOMPARE(Run("DAC:CODE B,#H1234"), QString()); }),
+                 QStringList{"request code=217 dir=0 value=0x0001 index=0x1234 length=0"});
+        QCOMPARE(form->Label9->text(), QString("1234"));
+        QCOMPARE(form->BitsDisplay[12]->value(), QString("1"));  // image 0x011234
+        QCOMPARE(form->BitsDisplay[16]->value(), QString("1"));
+
+        QCOMPARE(RequestsOf([&] { Run("DAC:RANG A,BIP5;:CONT:TSD OFF;CLAM ON;:POW:DAC C,1").size(); }).size(), 4);
+        QCOMPARE(form->ComboRangeA->currentText(), QString::fromUtf8("\u00B15V"));
+        QVERIFY(!form->Toggle1->value() && form->Toggle2->value() && form->Toggle7->value());
+
+        QCOMPARE(RequestsOf([&] { Run("PINS:LDAC:PULS OFF"); }), QStringList{});
+        QVERIFY(form->Check1->checkState() == Qt::Unchecked && form->Toggle12->isEnabled());
+        QCOMPARE(RequestsOf([&] { Run("PINS:LDAC 0"); }),
+                 QStringList{"request code=222 dir=0 value=0x008D index=0x0000 length=0"});
+        QVERIFY(!form->Toggle12->value());
+        QCOMPARE(RequestsOf([&] { Run("PINS:LDAC:PULS ON"); }),
+                 QStringList{"request code=222 dir=0 value=0x009D index=0x0000 length=0"});
+        QVERIFY(form->Check1->checkState() == Qt::Checked && form->Toggle12->value() && !form->Toggle12->isEnabled());
+
+        const QString volts = Run("MEAS:VOLT? A");
+        QCOMPARE(form->NumLED1->value(), volts);
+        QCOMPARE(Run("DAC:RES 12;RES?"), QString("12"));
+        QVERIFY(form->Mnu12->isChecked() && !form->Mnu16->isChecked());
+        QCOMPARE(Run("DAC:RES 16;:SYST:ERR?"), QString("0,\"No error\""));
+    }
+
+    void codesVoltsAndTheirLimits()
+    {
+        auto sentBy = [&](const QString& line) { return RequestsOf([&] { Run(line); }); };
+        auto index = [](int v) {
+            return QString("request code=217 dir=0 value=0x0000 index=0x%1 length=0")
+                .arg(QString::number(v, 16).toUpper().rightJustified(4, '0'));
+        };
+        Run("DAC:RANG A,UNI10;:PINS:BIN ON");
+        QCOMPARE(sentBy("DAC:VOLT A,5"), QStringList{index(0x8000)});
+        QCOMPARE(sentBy("DAC:VOLT A,10"), QStringList{index(0xFFFF)});  // the nominal end: full scale
+        QCOMPARE(sentBy("DAC:VOLT A,10.01"), QStringList{});
+        QCOMPARE(NextError(), QString("-222,\"Data out of range\""));
+        Run("DAC:RANG A,BIP10");
+        QCOMPARE(sentBy("DAC:VOLT A,0"), QStringList{index(0x8000)});
+        QCOMPARE(Run("DAC:VOLT? A"), QString("0"));
+        Run("PINS:BIN OFF");  // two's complement on bipolar ranges
+        QCOMPARE(sentBy("DAC:VOLT A,-10"), QStringList{index(0x8000)});
+        QCOMPARE(Run("DAC:VOLT? A"), QString("-10"));
+        Run("PINS:BIN ON;:DAC:RES 12");
+        QCOMPARE(sentBy("DAC:CODE A,4095"), QStringList{index(0xFFF0)});
+        QCOMPARE(sentBy("DAC:CODE A,4096"), QStringList{});
+        QCOMPARE(sentBy("DAC:VOLT A,-2.5"), QStringList{index(0x6000)});
+        Run("DAC:RES 16");
+
+        session = Session{};
+        QCOMPARE(Run("*IDN?"), QString("QV,QV4816X,0,1.01.0006"));
+        QCOMPARE(Run("FOO:BAR;*IDN?"), QString());  // the rest of a line goes after an error
+        QCOMPARE(Run("DAC:RES?;:DAC:RANG? A;MEAS:VOLT? D;DAC:RES?").split(';').size(), 4);  // path rule, root
+        QCOMPARE(Run("DAC:CODE A"), QString());
+        QCOMPARE(Run("DAC:CODE E,1"), QString());
+        QCOMPARE(Run("SYST:ERR:COUN?;*ESR?;*ESR?"), QString("3;48;0"));  // a command error and an execution error
+        QCOMPARE(NextError(), QString("-113,\"Undefined header\""));
+        QCOMPARE(NextError(), QString("-109,\"Missing parameter\""));
+        QCOMPARE(NextError(), QString("-224,\"Illegal parameter value;channel A, B, C or D\""));
+        QCOMPARE(NextError(), QString("0,\"No error\""));
+        QCOMPARE(Run("*TST?"), QString("<waiting>"));  // the pause runs from the event loop
+        LineRun run;
+        std::string reply;
+        QVERIFY(QTest::qWaitFor([&] { return FollowingInstrument().RunText(session, "*TST?", run, reply); }));
+        QCOMPARE(QString::fromStdString(reply), QString("0"));
+    }
+
+    void sweepRunsStepByStepAndLeavesOtherCommandsServed()
+    {
+        Instrument& inst = FollowingInstrument();
+        session = Session{};
+        QCOMPARE(Run("SWE:STAR;STAT?"), QString("RUN"));
+        QCOMPARE(Run("SWE:STAR"), QString());
+        QCOMPARE(NextError(), QString("-221,\"Settings conflict;a sweep is running\""));
+        QVERIFY(QTest::qWaitFor([&] { return inst.SweepDone() > 20; }));
+        QCOMPARE(Run("*IDN?;SWE:STAT?"), QString("QV,QV4816X,0,1.01.0006;RUN"));
+        LineRun waiting;
+        std::string reply;
+        QVERIFY(!inst.RunText(session, "*OPC?", waiting, reply));
+        QCOMPARE(Run("SWE:ABOR;STAT?"), QString("IDLE"));
+        QVERIFY(inst.Run(session, waiting, reply));
+        QCOMPARE(QString::fromStdString(reply), QString("1"));
+        const int done = inst.SweepDone();
+        QCOMPARE(Run("SWE:PROG?"), QString("%1,65536").arg(done));
+        const QStringList data = Run("SWE:DATA? D,0,3").split(',');
+        QCOMPARE(data.size(), 3);
+        QCOMPARE(data[0].toFloat(), State.SweepVoltsD[0]);
+        QCOMPARE(Run(QString("SWE:DATA? A,%1,1").arg(done)), QString("0"));  // not reached
+    }
+
+    void tcpClientsLongLinesBinaryAndTheLimit()
+    {
+        QVERIFY(StartRemoteIfAsked({"prog", "--remote=127.0.0.1:0"}));
+        const quint16 port = FollowingServer()->Port();
+        auto open = [&] {
+            auto s = std::make_unique<QTcpSocket>();
+            s->connectToHost(QHostAddress::LocalHost, port);
+            return s;
+        };
+        auto ask = [](QTcpSocket& s, const QByteArray& bytes) {
+            s.write(bytes);
+            if (!QTest::qWaitFor([&] { return s.canReadLine(); }, 5000))
+                return QByteArray("<none>");
+            return s.readLine().trimmed();
+        };
+        auto a = open();
+        QVERIFY(a->waitForConnected(5000));
+        QCOMPARE(ask(*a, "*IDN?\r\n"), QByteArray("QV,QV4816X,0,1.01.0006"));
+        QCOMPARE(ask(*a, QByteArray(70000, 'A') + "\n*IDN?\n"), QByteArray("QV,QV4816X,0,1.01.0006"));
+        QCOMPARE(ask(*a, "SYST:ERR?\n"), QByteArray("-223,\"Too much data;line longer than 65536 bytes discarded\""));
+        QCOMPARE(ask(*a, QByteArray("\x00\xff\x01*IDN\x00?\n", 10) + "SYST:ERR?\n"), QByteArray("-101,\"Invalid character\""));
+        // Pipelined writes, then one query: everything before it has run.
+        QByteArray many;
+        for (int i = 0; i < 500; ++i)
+            many += "DAC:CODE C," + QByteArray::number(i) + "\n";
+        QCOMPARE(ask(*a, many + "*OPC?\n"), QByteArray("1"));
+
+        std::vector<std::unique_ptr<QTcpSocket>> more;
+        for (int i = 0; i < 7; ++i) {
+            more.push_back(open());
+            QVERIFY(more.back()->waitForConnected(5000));
+        }
+        QVERIFY(QTest::qWaitFor([&] { return FollowingServer()->TcpClients() == 8; }));
+        auto ninth = open();
+        QVERIFY(QTest::qWaitFor([&] { return ninth->state() == QAbstractSocket::UnconnectedState; }, 5000));
+        // One client vanishes while it waits for a sweep; the others go on.
+        more[0]->write("SWE:STAR;*OPC?\n");
+        QVERIFY(QTest::qWaitFor([&] { return FollowingInstrument().SweepRunning(); }));
+        more[0]->abort();
+        QCOMPARE(ask(*more[1], "SWE:STAT?;*IDN?\n"), QByteArray("RUN;QV,QV4816X,0,1.01.0006"));
+        QCOMPARE(ask(*more[2], "SWE:ABOR;*OPC?\n"), QByteArray("1"));
+        QVERIFY(QTest::qWaitFor([&] { return FollowingServer()->TcpClients() == 7; }));
+    }
+};
+
+QTEST_MAIN(RemotePanel)
+#include "test_remote.moc"
