@@ -87,7 +87,9 @@ Instrument::Step Instrument::Execute(Ctx& ctx)
     } catch (const RunTimeError& e) {
         ctx.session.PushError(scpi::kHardwareError, e.text());
     } catch (const ProgramEnded&) {
-        throw;  // the program is ending: let it
+        // The program is ending (the user gave up a connection): nothing
+        // crosses the event loop.
+        ctx.session.PushError(scpi::kExecutionError, "the program is ending");
     } catch (const std::exception& e) {
         ctx.session.PushError(scpi::kExecutionError, e.what());
     }

@@ -81,6 +81,7 @@ void Client::Resume()
     waiting_ = false;
     Finish(reply);
     Pump();
+    Resumed();
 }
 
 void Client::Finish(const std::string& reply)
@@ -140,6 +141,7 @@ protected:
         socket_->write(out);
     }
     bool OutputFull() const override { return socket_->bytesToWrite() > kMaxUnsent; }
+    void Resumed() override { ReadAndRun(); }
 
 private:
     QTcpSocket* socket_;

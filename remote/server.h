@@ -41,6 +41,8 @@ signals:
 protected:
     virtual void Send(const std::string& reply) = 0;
     virtual bool OutputFull() const { return false; }
+    // Runs after a wait has ended: input held back meanwhile may be read now.
+    virtual void Resumed() {}
 
 private:
     void Finish(const std::string& reply);

@@ -249,7 +249,18 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return FollowingInstrument().SweepRunning(); }));
         more[0]->abort();
         QCOMPARE(ask(*more[1], "SWE:STAT?;*IDN?\n"), QByteArray("RUN;QV,QV4816X,0,1.01.0006"));
+        // Over a megabyte of lines held back behind a wait: all run once it ends.
+        QByteArray heldBack = "*OPC?\n";
+        for (int i = 0; i < 90000; ++i)
+            heldBack += "DAC:CODE D,#H10\n";
+        more[3]->write(heldBack + "DAC:CODE? D\n");
+        QVERIFY(QTest::qWaitFor([&] { return more[3]->bytesToWrite() == 0; }, 20000));
+        QTest::qWait(100);  // let the server reach the *OPC?
         QCOMPARE(ask(*more[2], "SWE:ABOR;*OPC?\n"), QByteArray("1"));
+        QVERIFY(QTest::qWaitFor([&] { return more[3]->bytesAvailable() >= 5; }, 20000));
+        QCOMPARE(more[3]->readLine().trimmed(), QByteArray("1"));
+        QVERIFY(QTest::qWaitFor([&] { return more[3]->canReadLine(); }, 20000));
+        QCOMPARE(more[3]->readLine().trimmed(), QByteArray("16"));
         QVERIFY(QTest::qWaitFor([&] { return FollowingServer()->TcpClients() == 7; }));
     }
 };
