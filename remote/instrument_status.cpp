@@ -1,0 +1,245 @@
+// The command tree's handlers for the common commands, the self-test, the
+// sweep and the system subtree.
+#include "instrument.h"
+#include "params.h"
+
+#include "board/boardlink.h"
+#include "board/declare.h"
+#include "platform/runtimeerror.h"
+
+#include <charconv>
+#include <cstdio>
+
+using Step = Instrument::Step;
+using scpi::Param;
+using namespace params;
+
+namespace {
+std::string FloatText(float v)
+{
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string VersionText()
+{
+    const Edition& e = CurrentEdition();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%d.%02d.%04d", e.major, e.minor, e.revision);
+    return buf;
+}
+}  // namespace
+
+Step Instrument::Common(Ctx& ctx)
+{
+    const std::string& name = ctx.command.nodes.front();
+    const bool q = ctx.command.query;
+    Session& s = ctx.session;
+    auto noParams = [&] { return Count(ctx, 0, 0); };
+    if (name == "IDN" && q) {
+        if (!noParams())
+            return Step::Stop;
+        ctx.answer = "QV,QV4816X,0," + VersionText();
+    } else if (name == "RST" && !q) {
+        if (!noParams())
+            return Step::Stop;
+        Reset();
+    } else if (name == "CLS" && !q) {
+        if (!noParams())
+            return Step::Stop;
+        s.errors.clear();
+        s.esr = 0;
+        s.opcWanted = false;
+    } else if (name == "OPC" || name == "WAI") {
+        if (!noParams())
+            return Step::Stop;
+        if (name == "WAI" && q) {
+            s.PushError(scpi::kUndefinedHeader);
+            return Step::Stop;
+        }
+        if (name == "OPC" && !q) {
+            if (Busy())
+                s.opcWanted = true;
+            else
+                s.esr |= 1;
+            return Step::Next;
+        }
+        if (Busy())
+            return Step::Wait;
+        if (q)
+            ctx.answer = "1";
+    } else if (name == "ESR" && q) {
+        if (!noParams())
+            return Step::Stop;
+        ctx.answer = Num(s.esr);
+        s.esr = 0;
+    } else if ((name == "ESE" || name == "SRE") && q) {
+        if (!noParams())
+            return Step::Stop;
+        ctx.answer = Num(name == "ESE" ? s.ese : s.sre);
+    } else if (name == "ESE" || name == "SRE") {
+        if (!Count(ctx, 1, 1))
+            return Step::Stop;
+        const auto v = Integer(ctx, 0, 0, 255);
+        if (!v)
+            return Step::Stop;
+        (name == "ESE" ? s.ese : s.sre) = *v;
+    } else if (name == "STB" && q) {
+        if (!noParams())
+            return Step::Stop;
+        ctx.answer = Num(s.StatusByte());
+    } else if (name == "TST" && q) {
+        if (!noParams())
+            return Step::Stop;
+        return SelfTest(ctx);
+    } else {
+        s.PushError(scpi::kUndefinedHeader);
+        return Step::Stop;
+    }
+    return Step::Next;
+}
+
+Step Instrument::SelfTest(Ctx& ctx)
+{
+    Session& s = ctx.session;
+    if (s.testTicket != 0) {
+        if (testRunning_ && s.testTicket == testTicket_)
+            return Step::Wait;
+        ctx.answer = s.testTicket == testTicket_ ? testResult_ : "1";
+        s.testTicket = 0;
+        return Step::Next;
+    }
+    if (Busy())
+        return Step::Wait;
+    const std::string why = connect ? connect() : std::string();
+    if (!why.empty()) {
+        s.PushError(scpi::kSelfTestFailed, why);
+        ctx.answer = "1";
+        return Step::Next;
+    }
+    testRunning_ = true;
+    s.testTicket = ++testTicket_;
+    // The pause lets the board settle after its connection; the other clients
+    // are served meanwhile.
+    QTimer::singleShot(testPauseMs_, this, [this] {
+        bool pass = false;
+        try {
+            pass = ops::SelfTestChecks();
+        } catch (const RunTimeError&) {
+            pass = false;
+        }
+        testResult_ = pass ? "0" : "1";
+        testRunning_ = false;
+        emit Idle();
+    });
+    return Step::Wait;
+}
+
+Step Instrument::Sweep(Ctx& ctx)
+{
+    Session& s = ctx.session;
+    const bool q = ctx.command.query;
+    auto refuseWhileRunning = [&] {
+        if (!sweepRunning_)
+            return false;
+        s.PushError(scpi::kSettingsConflict, "a sweep is running");
+        return true;
+    };
+    auto needData = [&] {
+        if (State.SampleCount > 0)
+            return true;
+        s.PushError(scpi::kSettingsConflict, "no sweep data yet");
+        return false;
+    };
+    if (Is(ctx.command, 1, "STARt") && !q) {
+        if (!Count(ctx, 0, 0) || refuseWhileRunning())
+            return Step::Stop;
+        if (testRunning_) {
+            s.PushError(scpi::kSettingsConflict, "the self-test is running");
+            return Step::Stop;
+        }
+        ops::StartSweepArrays();
+        sweepNext_ = 0;
+        sweepRunning_ = true;
+        sweepTimer_.start();
+    } else if (Is(ctx.command, 1, "ABORt") && !q) {
+        if (!Count(ctx, 0, 0))
+            return Step::Stop;
+        if (sweepRunning_)
+            FinishSweep();
+    } else if (Is(ctx.command, 1, "STATe") && q) {
+        if (!Count(ctx, 0, 0))
+            return Step::Stop;
+        ctx.answer = sweepRunning_ ? "RUN" : "IDLE";
+    } else if (Is(ctx.command, 1, "PROGress") && q) {
+        if (!Count(ctx, 0, 0))
+            return Step::Stop;
+        ctx.answer = Num(sweepNext_) + "," + Num(ops::kSweepSamples);
+    } else if (Is(ctx.command, 1, "DATA") && q) {
+        if (!Count(ctx, 1, 3) || refuseWhileRunning() || !needData())
+            return Step::Stop;
+        const auto ch = Channel(ctx, 0);
+        if (!ch)
+            return Step::Stop;
+        const int32_t samples = State.SampleCount;
+        std::optional<int32_t> first = 0;
+        if (ctx.command.params.size() > 1 && !(first = Integer(ctx, 1, 0, samples - 1)))
+            return Step::Stop;
+        std::optional<int32_t> count = samples - *first;
+        if (ctx.command.params.size() > 2 && !(count = Integer(ctx, 2, 1, samples - *first)))
+            return Step::Stop;
+        const std::vector<float>* arrays[4] = {&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC,
+                                               &State.SweepVoltsD};
+        const std::vector<float>& v = *arrays[*ch];
+        std::string& a = ctx.answer;
+        a.reserve(static_cast<size_t>(*count) * 10);
+        for (int32_t i = *first; i < *first + *count && static_cast<size_t>(i) < v.size(); ++i) {
+            if (i > *first)
+                a += ',';
+            a += FloatText(v[static_cast<size_t>(i)]);
+        }
+    } else if (Is(ctx.command, 1, "SAVE") && !q) {
+        if (!Count(ctx, 1, 1) || refuseWhileRunning() || !needData())
+            return Step::Stop;
+        const Param& p = ctx.command.params[0];
+        if (p.kind != Param::Kind::String || p.text.empty()) {
+            s.PushError(scpi::kFileNameError, "a quoted file name is needed");
+            return Step::Stop;
+        }
+        std::string why = "saving is not available";
+        if (!saveSweep || !saveSweep(p.text, why)) {
+            s.PushError(scpi::kFileNameError, why);
+            return Step::Stop;
+        }
+    } else if (Is(ctx.command, 1, "ANALysis") && q) {
+        s.PushError(scpi::kExecutionError, "sweep analysis is not available in this version");
+        return Step::Stop;
+    } else {
+        s.PushError(scpi::kUndefinedHeader);
+        return Step::Stop;
+    }
+    return Step::Next;
+}
+
+Step Instrument::System(Ctx& ctx)
+{
+    Session& s = ctx.session;
+    if (!ctx.command.query) {
+        s.PushError(scpi::kUndefinedHeader, "query only");
+        return Step::Stop;
+    }
+    if (!Count(ctx, 0, 0))
+        return Step::Stop;
+    if (Is(ctx.command, 1, "VERSion")) {
+        ctx.answer = "1999.0";
+    } else if (Is(ctx.command, 2, "COUNt")) {
+        ctx.answer = Num(static_cast<long long>(s.errors.size()));
+    } else if (s.errors.empty()) {
+        ctx.answer = scpi::ErrorLine(0);
+    } else {
+        ctx.answer = scpi::ErrorLine(s.errors.front().first, s.errors.front().second);
+        s.errors.pop_front();
+    }
+    return Step::Next;
+}
