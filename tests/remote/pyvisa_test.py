@@ -56,9 +56,12 @@ def panel_script():
 
 
 def same_traffic_as_the_panel(rm, port, trace):
+    steps = panel_script()
+    assert steps[0][0] == "(start-up)"
+    assert requests(trace) == steps[0][1], "start-up:\n%s\n%s" % (requests(trace), steps[0][1])
     inst = visa(rm, port)
     assert inst.query("*IDN?") == IDN
-    for command, expected in panel_script():
+    for command, expected in steps[1:]:
         before = len(requests(trace))
         if "?" in command:
             inst.query(command)

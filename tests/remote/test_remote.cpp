@@ -103,6 +103,9 @@ private slots:
         };
         QFile out(QStringLiteral(QV_PANEL_SCRIPT_TRACE));
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write("> (start-up)\n");  // the panel's start-up traffic is still in the trace
+        for (const std::string& line : harness::Requests())
+            out.write(QByteArray::fromStdString(line) + "\n");
         for (const auto& [scpi, act] : script) {
             const QStringList sent = RequestsOf(act);
             QVERIFY2(!sent.isEmpty() || scpi.contains("PULS"), qPrintable(scpi));
@@ -167,6 +170,15 @@ private slots:
         QCOMPARE(sentBy("DAC:CODE A,4096"), QStringList{});
         QCOMPARE(sentBy("DAC:VOLT A,-2.5"), QStringList{index(0x6000)});
         Run("DAC:RES 16");
+
+        // *RST: the start-up traffic again, pulse LDAC ticked, 16 bits.
+        Run("PINS:LDAC:PULS OFF;:DAC:RES 14");
+        const QStringList reset = RequestsOf([&] { Run("*RST"); });
+        QCOMPARE(reset.size(), 2 + 10 * 2 + 1);
+        QCOMPARE(reset[0], QString("request code=222 dir=0 value=0x009D index=0x0000 length=0"));
+        QCOMPARE(reset[1], reset[0]);
+        QVERIFY(reset.last().startsWith("request code=218 dir=1 value=0xA000 index=0x0000 length=2"));
+        QVERIFY(form->Check1->isChecked() && form->Mnu16->isChecked() && State.ResolutionBits == 16);
 
         session = Session{};
         QCOMPARE(Run("*IDN?"), QString("QV,QV4816X,0,1.01.0006"));
