@@ -1,6 +1,7 @@
 #include "server.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <cstdio>
@@ -54,7 +55,21 @@ void Client::Pump()
     if (pumping_)
         return;  // a reply sent from inside a run comes back here
     pumping_ = true;
+    // A few milliseconds at a time, so that a client streaming commands
+    // leaves room for the others; the rest runs from the event loop.
+    QElapsedTimer spent;
+    spent.start();
     while (!waiting_ && !lines_.empty() && !OutputFull()) {
+        if (spent.nsecsElapsed() > 5'000'000) {
+            if (!scheduled_) {
+                scheduled_ = true;
+                QMetaObject::invokeMethod(this, [this] {
+                    scheduled_ = false;
+                    CarryOn();
+                }, Qt::QueuedConnection);
+            }
+            break;
+        }
         std::string line = std::move(lines_.front());
         lines_.pop_front();
         backlogBytes_ -= line.size() + 1;
@@ -80,8 +95,7 @@ void Client::Resume()
         return;
     waiting_ = false;
     Finish(reply);
-    Pump();
-    Resumed();
+    CarryOn();
 }
 
 void Client::Finish(const std::string& reply)
@@ -141,7 +155,7 @@ protected:
         socket_->write(out);
     }
     bool OutputFull() const override { return socket_->bytesToWrite() > kMaxUnsent; }
-    void Resumed() override { ReadAndRun(); }
+    void CarryOn() override { ReadAndRun(); }
 
 private:
     QTcpSocket* socket_;

@@ -41,8 +41,9 @@ signals:
 protected:
     virtual void Send(const std::string& reply) = 0;
     virtual bool OutputFull() const { return false; }
-    // Runs after a wait has ended: input held back meanwhile may be read now.
-    virtual void Resumed() {}
+    // Goes on after a pause (a wait ended, or a slice of time used up):
+    // input held back meanwhile may be read now.
+    virtual void CarryOn() { Pump(); }
 
 private:
     void Finish(const std::string& reply);
@@ -56,6 +57,7 @@ private:
     bool discarding_ = false;
     bool waiting_ = false;
     bool pumping_ = false;
+    bool scheduled_ = false;
 };
 
 class Server : public QObject {
