@@ -72,6 +72,13 @@ int main(int argc, char* argv[])
     }
     if (listen.isEmpty() && !stdio)
         listen = "127.0.0.1:5025";
+    QHostAddress address;
+    quint16 port = 0;
+    if (!listen.isEmpty() && !remote::ParseHostPort(listen, address, port)) {
+        std::fprintf(stderr, "qv4816x-scpi: not an address and port: %s (for example 127.0.0.1:5025)\n",
+                     qPrintable(listen));
+        return 2;
+    }
 
     UseEdition(first ? FirstEdition() : SecondEdition());
     // Nothing here may show a dialog: what a message box would say goes to
