@@ -1,7 +1,8 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
+PACKAGE_BUILD ?= build-package
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -23,6 +24,13 @@ test: build
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -perm -u+x -name '*bench*' | sort); do \
 	  echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; done
+
+# The Debian package, from a release build of its own below /usr.
+package: deps
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DBUILD_TESTING=OFF -DQV_BUILD_BENCH=OFF > /dev/null
+	@cmake --build $(PACKAGE_BUILD) --target package
+	@ls $(PACKAGE_BUILD)/*.deb
 
 clean:
 	rm -rf $(BUILD)
