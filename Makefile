@@ -25,9 +25,14 @@ bench: build
 	@for b in $$(find $(BUILD)/bench -type f -perm -u+x -name '*bench*' | sort); do \
 	  echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; done
 
-# The Debian package, from a release build of its own below /usr.
+# The Debian package, from a build of its own below /usr with Debian's
+# hardening flags (dpkg-buildflags, as Debian's own packages are built).
 package: deps
-	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	  CFLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DBUILD_TESTING=OFF -DQV_BUILD_BENCH=OFF > /dev/null
 	@cmake --build $(PACKAGE_BUILD) --target package
 	@ls $(PACKAGE_BUILD)/*.deb

@@ -25,26 +25,30 @@ function(qv_gzip source name out)
   set(${out} ${gz} PARENT_SCOPE)
 endfunction()
 
-# qv_install_program(TARGET LAUNCHER): installs the program TARGET into
-# P/lib/qv4816x, binds it to the installed EVLINK4 library (programs without
-# the binding are left alone), makes P/bin/LAUNCHER a relative link to it
-# (arguments pass straight through, and the program still finds its own
+# qv_install_program(TARGET LAUNCHER): installs the program TARGET as
+# P/lib/qv4816x/LAUNCHER, binds it to the installed EVLINK4 library (programs
+# without that binding are left alone), makes P/bin/LAUNCHER a relative link to
+# it (arguments pass straight through, and the program still finds its own
 # directory) and installs the man page docs/man/LAUNCHER.1.
 function(qv_install_program target launcher)
   set(man ${PROJECT_SOURCE_DIR}/docs/man/${launcher}.1)
   if(NOT EXISTS ${man})
     message(FATAL_ERROR "${launcher} has no man page: ${man}")
   endif()
+  # Installed under the target's own name (so that its run path is set as
+  # usual), then renamed: one plain name per program, as in P/bin.
   install(TARGETS ${target} RUNTIME DESTINATION ${QV_PROGRAM_DIR})
-  set(file "$<TARGET_FILE_NAME:${target}>")
   set(bind ${PROJECT_SOURCE_DIR}/cmake/bind-evlink4-path.sh)
   install(CODE "
-    set(dest \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
-    execute_process(COMMAND sh \"${bind}\" \"\${dest}/${QV_PROGRAM_DIR}/${file}\"
+    set(dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${QV_PROGRAM_DIR}\")
+    set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    message(STATUS \"Installing: \${dir}/${launcher}\")
+    file(RENAME \"\${dir}/$<TARGET_FILE_NAME:${target}>\" \"\${dir}/${launcher}\")
+    execute_process(COMMAND sh \"${bind}\" \"\${dir}/${launcher}\"
       \"\${CMAKE_INSTALL_PREFIX}/${QV_PROGRAM_DIR}/libEVLINK4.so\" COMMAND_ERROR_IS_FATAL ANY)
-    file(MAKE_DIRECTORY \"\${dest}/bin\")
-    message(STATUS \"Installing: \${dest}/bin/${launcher}\")
-    file(CREATE_LINK \"../${QV_PROGRAM_DIR}/${file}\" \"\${dest}/bin/${launcher}\" SYMBOLIC)")
+    file(MAKE_DIRECTORY \"\${bin}\")
+    message(STATUS \"Installing: \${bin}/${launcher}\")
+    file(CREATE_LINK \"../${QV_PROGRAM_DIR}/${launcher}\" \"\${bin}/${launcher}\" SYMBOLIC)")
   qv_gzip(${man} ${launcher}.1 gz)
   install(FILES ${gz} DESTINATION share/man/man1)
 endfunction()

@@ -25,10 +25,11 @@ back, measures the outputs, sweeps all codes and runs a self-test.
 .
 Without a board attached it works with a simulated board. Both versions of
 the program are included: qv4816x and qv4816x-v1.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # The programs learn their library's path from the install prefix, so install
 # with the final prefix into a staging folder.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -38,7 +38,7 @@ for p in libqt6widgets6 libusb-1.0-0 libc6 qt6-qpa-plugins; do
 done
 
 echo "== lintian"
-lintian --fail-on error --no-tag-display-limit "$deb" || fail "lintian reports errors"
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
 echo "== unpacked: validators, launchers, programs"
 root=$work/root
@@ -82,7 +82,7 @@ for f in "$root"/usr/lib/qv4816x/*; do
   bound=$(strings "$f" | sed -n 's/^EVLINK4 library path://p')
   [ -z "$bound" ] || [ "$bound" = /usr/lib/qv4816x/libEVLINK4.so ] || fail "$f is bound to $bound"
 done
-strings "$root/usr/lib/qv4816x/QV4816X(version2)" | grep -qx 'EVLINK4 library path:/usr/lib/qv4816x/libEVLINK4.so' ||
+strings "$root/usr/lib/qv4816x/qv4816x" | grep -qx 'EVLINK4 library path:/usr/lib/qv4816x/libEVLINK4.so' ||
   fail "the second version is not bound to /usr/lib/qv4816x/libEVLINK4.so"
 
 # The command-line programs answer --help from the unpacked package.
