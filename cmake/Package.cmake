@@ -42,6 +42,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${QV_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see it: Qt's platform plugins.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The maintainer scripts reload the udev rules. They also stand in for the
+# ldconfig calls CPack would add for the libraries under /usr/lib, which are
+# private to the programs.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/debian/postinst ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
