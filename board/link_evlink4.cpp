@@ -83,7 +83,8 @@ public:
 
 const Edition& SecondEdition()
 {
-    // The project's version (top CMakeLists.txt): 1.1.6.
-    static const Edition e{"QV4816X", QV_VERSION_MAJOR, QV_VERSION_MINOR, QV_VERSION_PATCH, [] { return std::unique_ptr<BoardLink>(new SecondGenerationLink); }};
+    // The project's version, from the top CMakeLists.txt.
+    static const Edition e{"QV4816X", QV_VERSION_MAJOR, QV_VERSION_MINOR, QV_VERSION_PATCH,
+                           [] { return std::unique_ptr<BoardLink>(new SecondGenerationLink); }};
     return e;
 }
