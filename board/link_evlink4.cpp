@@ -6,6 +6,15 @@
 
 #include <memory>
 
+// The absolute path the library is bound by. The build writes the build tree's
+// library here; `cmake --install` rewrites the installed program's copy in place
+// with the installed library's path (cmake/bind-evlink4-path.sh finds the slot
+// by its tag), much as it rewrites a program's run path. Not const, so that the
+// compiler keeps the text in the program as written.
+#define QV_EVLINK4_PATH_TAG "EVLINK4 library path:"
+static_assert(sizeof(QV_EVLINK4_PATH_TAG QV_EVLINK4_PATH) <= 4096, "EVLINK4 library path too long");
+extern "C" __attribute__((used)) char qv_evlink4_path_slot[4096] = QV_EVLINK4_PATH_TAG QV_EVLINK4_PATH;
+
 namespace Evlink4 {
 namespace {
 using SearchFn = int16_t (*)(uint16_t, uint16_t, int32_t*, uint8_t*);
@@ -22,7 +31,7 @@ struct Slots {
 
 LazyLibrary<Slots>& library()
 {
-    static LazyLibrary<Slots> lib(QV_EVLINK4_PATH);
+    static LazyLibrary<Slots> lib(qv_evlink4_path_slot + sizeof(QV_EVLINK4_PATH_TAG) - 1);
     return lib;
 }
 
@@ -82,6 +91,8 @@ public:
 
 const Edition& SecondEdition()
 {
-    static const Edition e{"QV4816X", 1, 1, 6, [] { return std::unique_ptr<BoardLink>(new SecondGenerationLink); }};
+    // The project's version, from the top CMakeLists.txt.
+    static const Edition e{"QV4816X", QV_VERSION_MAJOR, QV_VERSION_MINOR, QV_VERSION_PATCH,
+                           [] { return std::unique_ptr<BoardLink>(new SecondGenerationLink); }};
     return e;
 }

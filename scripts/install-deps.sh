@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and `make run` need from Debian's packages.
+# Installs what the build, the tests, `make run` and `make package` need from
+# Debian's packages (dpkg-dev and file for the package's dependencies; lintian,
+# desktop-file-utils and appstream check the package).
 # Does nothing when everything is there.
 set -euo pipefail
 
@@ -10,6 +12,7 @@ packages=(
   libusb-1.0-0-dev umockdev libumockdev-dev
   xvfb xauth imagemagick fonts-dejavu-core
   python3-pyvisa python3-pyvisa-py
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
