@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -136,6 +137,28 @@ TEST(FrontTrace, FailuresSayWhyAndLeaveBuffersAlone)
                   "search vid=0x1234 pid=0x5678 -> board=0",
                   "download path=" + kFirmware + " -> status=-1 why=the board does not answer",
               }));
+}
+
+// A trace named after a pipe that nobody reads neither holds up the library
+// nor is written: one line on standard error says so.
+TEST(FrontTrace, APipeWithoutAReaderIsNoTrace)
+{
+    const std::string fifo = kScratch + "/no-reader", errors = WriteFile("pipe-stderr", "");
+    unlink(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(10);  // ends a child that blocks
+        dup2(open(errors.c_str(), O_WRONLY | O_TRUNC), 2);
+        Trace trace(fifo);
+        _exit(trace.Open() ? 1 : 0);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const Lines said = ReadLines(errors);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("EVLINK_TRACE: cannot open " + fifo, 0), 0u) << said[0];
 }
 
 TEST(FrontDrivers, AbsentBoardAndNumberingAcrossDrivers)

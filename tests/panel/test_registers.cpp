@@ -133,12 +133,12 @@ private slots:
     {
         checkEntries(form->Text22, 3,
                      {{"fff", "0FFF", 0x0FFF}, {"1FFFF", "FFFF", 0xFFFF}, {"FFFFFFFF", "0000", 0},
-                      {"", "0000", 0}, {"12G4", "", -1}, {"123456789", "", -1}},
+                      {"", "0000", 0}, {"12G4", "", -1}, {" 12", "", -1}, {"123456789", "", -1}},
                      true);
         setCoding(false);
         checkEntries(form->Text17, 2,
                      {{"12.5", "12", 12}, {"13.5", "14", 14}, {"-7", "0", 0}, {"70000", "65535", 65535},
-                      {"42volts", "42", 42}, {"abc", "0", 0}, {"2147483647.5", "", -1}});
+                      {"42volts", "42", 42}, {"&H1F", "0", 0}, {"2147483647.5", "", -1}});
         setCoding(true);
     }
 
@@ -181,7 +181,7 @@ private slots:
         QCOMPARE(RequestsOf([&] { QTest::keyClick(form->ComboCoding, Qt::Key_Down); setCoding(false); }),
                  QStringList());
         QCOMPARE(CodeTexts(*form), QStringList({"65535", "49152", "32768", "0", "-1", "131071", "-5", "0", "0", "0",
-                                                "0", "2748", "2147483647", "-2147483648", "43968", "16", "0", "2748",
+                                                "0", "2748", "2147483647", "-2147483648", "43968", "0", "0", "2748",
                                                 "0", "16383"}));
         QCOMPARE(ShownImage(*form), image);
 

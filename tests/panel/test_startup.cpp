@@ -8,6 +8,7 @@
 #include "platform/led.h"
 #include "platform/numled.h"
 #include "platform/toggle.h"
+#include "tools/datafile.h"
 #include "tools/frmabout.h"
 #include "tools/testform.h"
 
@@ -20,7 +21,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <sys/resource.h>
 
 class StartUp : public QObject {
     Q_OBJECT
@@ -98,6 +101,8 @@ private slots:
         // After the read-all only the R/W bit is lit.
         for (int i = 0; i < 24; ++i)
             QCOMPARE(form->BitsDisplay[static_cast<size_t>(i)]->value(), QString(i == 23 ? "1" : "0"));
+        for (QLabel* caption : form->Label1)  // the frame captions stand clear of its outline
+            QVERIFY(caption == nullptr || !caption->geometry().intersects(form->Shape1->geometry()));
         QCOMPARE(form->MnuFile->title(), QString("&File"));
         QCOMPARE(form->MnuExit->text(), QString("E&xit"));
     }
@@ -123,6 +128,20 @@ private slots:
         QVERIFY(toggle->state().checkable);
         QCOMPARE(QAccessible::queryAccessibleInterface(form->Text1)->text(QAccessible::Name),
                  QString("DAC B code field 3"));
+
+        // Each channel frame is named by its own caption; each read-back
+        // label by what it shows and its value, as the value changes.
+        const std::array<QGroupBox*, 4> frames{form->Frame8, form->Frame9, form->Frame10, form->Frame11};
+        for (size_t c = 0; c < 4; ++c) {
+            const QString channel = QString("DAC %1").arg(QChar('A' + int(c)));
+            QCOMPARE(QAccessible::queryAccessibleInterface(frames[c])->text(QAccessible::Name), channel);
+            QLabel* readBack = form->ReadBackLabels()[c];
+            QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(readBack);
+            QCOMPARE(shown->role(), QAccessible::StaticText);
+            QCOMPARE(shown->text(QAccessible::Name), channel + " read-back " + readBack->text());
+            readBack->setText("8000");
+            QCOMPARE(shown->text(QAccessible::Name), channel + " read-back 8000");
+        }
     }
 
     void pinSwitchesSendTheWholePinWord()
@@ -176,6 +195,27 @@ private slots:
 
         form->MnuAbout->trigger();
         QCOMPARE(frmAbout::Open().lblVersion->text(), QString(second ? "Version 1.1.6" : "Version 1.1.1"));
+    }
+
+    // Under a file-size limit a save fails, leaving the old file and no
+    // temporary, instead of ending the program.
+    void aSaveBeyondTheFileSizeLimitFailsCleanly()
+    {
+        QTemporaryDir temp;
+        const std::string target = temp.filePath("Default.dat").toStdString();
+        std::string why;
+        QVERIFY(ReplaceFileContents(target, "old\r\n", why));
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const bool written = ReplaceFileContents(target, std::string(1 << 20, 'x'), why);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!written);
+        QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Default.dat"});
+        QFile old(temp.filePath("Default.dat"));
+        QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "old\r\n");
     }
 
     void exitSendsNothingAndEnds()

@@ -19,8 +19,7 @@ TEST(HexText, EightSignificantDigitsAsA32BitPattern)
     EXPECT_EQ(HexToLong("FFFFFFFF"), -1);
     EXPECT_EQ(HexToLong("80000000"), INT32_MIN);
     EXPECT_EQ(HexToLong("000000000000ABCDef01"), static_cast<int32_t>(0xABCDEF01u));  // leading zeros do not count
-    EXPECT_EQ(HexToLong("  8000\t"), 0x8000);
-    for (const char* text : {"", "   ", "123456789", "12G", "-1", "&hFF", "0x10", "1 2"})
+    for (const char* text : {"", "   ", "123456789", "12G", "-1", "&hFF", "0x10", "1 2", " 12", "12 ", "\t1"})
         EXPECT_EQ(HexToLong(text), std::nullopt) << '"' << text << '"';
     EXPECT_EQ(HexDigits(-5), "FFFFFFFB");
 }
@@ -30,8 +29,7 @@ TEST(Val, TakesTheLongestLeadingNumber)
     const std::pair<std::string, double> cases[] = {
         {"12.5", 12.5}, {"-7", -7}, {"", 0}, {"abc", 0}, {"--3", 0}, {"1.2.3", 1.2}, {".5", 0.5}, {"1e3", 1000},
         {"1D2", 100}, {"2E-2", 0.02}, {"1e", 1}, {"1e+x", 1}, {"1 2 3", 123}, {" - 5", -5}, {"1 e 3", 1000},
-        {"1\r2", 1}, {"&h ff", 255}, {"&HFFFFFFFF", -1}, {"&H8000", 32768}, {"&O17", 15},
-        {"&H123456789", 4886718345.0}, {"-&H1", 0},
+        {"1\r2", 1}, {"  3.5  ", 3.5}, {"&H1F", 0}, {"&o17", 0}, {"-&H1", 0},
         // Beyond the double range either way, however long the digits or the exponent.
         {"1e400", kInf}, {"-1e400", -kInf}, {"1e99999999999999999999", kInf}, {"1e-400", 0},
         {std::string(400, '9'), kInf}, {"0." + std::string(400, '0') + "1e400", 0.1}};
@@ -112,9 +110,7 @@ TEST(NumberTexts, RandomTexts)
         ASSERT_TRUE(rounded ? std::fabs(*rounded - v) <= 0.5 : !(std::fabs(v) < 2147483647.5)) << text;
         if (const auto hex = HexToLong(text)) {
             ASSERT_EQ(HexToLong(HexDigits(*hex)), hex) << text;
-            std::string padded = text;
-            padded.insert(padded.find_first_not_of(" \t"), "0");
-            ASSERT_EQ(HexToLong(padded), hex) << text;  // leading zeros do not count
+            ASSERT_EQ(HexToLong("0" + text), hex) << text;  // leading zeros do not count
         }
     }
 }
