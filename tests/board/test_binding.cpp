@@ -41,13 +41,7 @@ TEST(Binding, FirstGenerationBindsByBareNameThroughTheRunPath)
 
     const std::string saved = Evlink1::LibraryName();
     Evlink1::SetLibraryName("libEVLINK4.so");  // found, but without LoadFirmWare
-    try {
-        Board().ConnectStep();
-        FAIL() << "no run-time error";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.number(), 453);
-        EXPECT_NE(e.text().find("LoadFirmWare"), std::string::npos);
-    }
+    EXPECT_EQ(errorNumberOf([] { Board().ConnectStep(); }), 453);
     Evlink1::SetLibraryName("libNO-SUCH-EVLINK.so");
     EXPECT_EQ(errorNumberOf([] { Board().ConnectStep(); }), 53);
     Evlink1::SetLibraryName(saved);

@@ -15,7 +15,7 @@ std::string bytesAsText()
     return std::string(reinterpret_cast<const char*>(State.FirmwarePathBytes.data()));
 }
 
-TEST(FirmwarePath, BytesAreThePathFollowedByAZeroAndKeepAStaleTail)
+TEST(FirmwarePath, BytesAreThePathAndAZeroKeepAStaleTailAndFitIn512)
 {
     harness::Setup(true);
     SetProgramDirectory("/opt/tools/longer-directory");
@@ -33,28 +33,13 @@ TEST(FirmwarePath, BytesAreThePathFollowedByAZeroAndKeepAStaleTail)
     const std::string utf8 = "/home/j\xC3\xB6rg/QV4816.hex";
     ASSERT_TRUE(FirmwarePathToBytes(utf8));
     EXPECT_EQ(bytesAsText(), utf8);
-}
 
-TEST(FirmwarePath, APathThatDoesNotFitIsRefusedWhole)
-{
-    harness::Setup(true);
+    // 512 characters fit; a longer path is refused whole.
     ASSERT_TRUE(FirmwarePathToBytes(std::string(512, 'x')));
     EXPECT_EQ(State.FirmwarePathBytes[512], 0);
     const auto before = State.FirmwarePathBytes;
     EXPECT_FALSE(FirmwarePathToBytes(std::string(513, 'y')));
     EXPECT_EQ(State.FirmwarePathBytes, before);
-}
-
-TEST(Connection, SecondGenerationSearchesOpensAndDownloads)
-{
-    harness::Setup(true);
-    EXPECT_EQ(ConnectBoard(), 0);
-    const auto trace = harness::Trace();
-    ASSERT_EQ(trace.size(), 3u);
-    EXPECT_EQ(trace[0], "search vid=0x1234 pid=0x5678 -> board=1");
-    EXPECT_EQ(trace[1], "connect vid=0x1234 pid=0x5678 board=1 -> handle=1");
-    EXPECT_EQ(trace[2], "download path=" + harness::BuildDir() + "/QV4816.hex -> status=0");
-    EXPECT_EQ(State.BoardHandle, 1);
 }
 
 // A firmware path that cannot be loaded, does not fit the buffer, or whose

@@ -73,17 +73,17 @@ TEST(SingleText, SignColumnSevenDigitsPlainOrExponent)
         {12345678.0f, " 1.234568E+07"}, {-1.5e-9f, "-1.5E-09"}, {std::numeric_limits<float>::infinity(), " inf"}};
     for (const auto& [v, text] : cases)
         EXPECT_EQ(SingleText(v), text) << v;
-    // Every ADC step: plain form, no trailing zeros, the value rounded to
-    // seven significant digits.
-    for (int code = 0; code < 8192; ++code) {
-        const float v = AdcVolts(code);
+    // Every ADC step and other values of the sweep's range: plain form, no
+    // trailing zeros, the value rounded to seven significant digits.
+    for (int i = 0; i < 16384; ++i) {
+        const float v = i < 8192 ? AdcVolts(i) : std::sin(static_cast<float>(i)) * 12.0f;
         const std::string text = SingleText(v);
         char expected[32];
         std::snprintf(expected, sizeof expected, "%.6e", static_cast<double>(v));
         ASSERT_EQ(text[0], v < 0 ? '-' : ' ') << text;
         ASSERT_EQ(text.find_first_of("eE"), std::string::npos) << text;
         ASSERT_TRUE(text.find('.') == std::string::npos || (text.back() != '0' && text.back() != '.')) << text;
-        ASSERT_EQ(std::strtod(text.c_str(), nullptr), std::strtod(expected, nullptr)) << code << ' ' << text;
+        ASSERT_EQ(std::strtod(text.c_str(), nullptr), std::strtod(expected, nullptr)) << i << ' ' << text;
     }
 }
 
