@@ -72,10 +72,8 @@ Fit Examine(const std::string& path)
     return fit;
 }
 
-// The file a bare name stands for: the first one of this machine in the
-// directories the loader searches for the program (its run path, the library
-// path, the system directories), or empty when none holds one (the loader's
-// cache may still know it). A broken file there raises error 48.
+// The directories the loader searches for a bare name on behalf of the
+// program: its run path, the library path, the system directories.
 std::vector<std::string> SearchDirectories()
 {
     std::vector<std::string> dirs;
@@ -95,6 +93,9 @@ std::vector<std::string> SearchDirectories()
     return dirs;
 }
 
+// The file a bare name stands for: the first one of this machine in those
+// directories, or empty when none holds one (the loader's cache may still
+// know it). A broken file there raises error 48.
 std::string Locate(const std::string& name)
 {
     for (const std::string& dir : SearchDirectories()) {
