@@ -63,7 +63,6 @@ private slots:
         }
         expected.push_back("request code=222 dir=0 value=0x009D index=0x0000 length=0");
         expected.push_back("request code=222 dir=0 value=0x009D index=0x0000 length=0");
-        QVERIFY(startTrace.size() > expected.size() + 1);
         for (size_t i = 0; i < expected.size(); ++i)
             QCOMPARE(QString::fromStdString(startTrace[i]), QString::fromStdString(expected[i]));
         QVERIFY(startTrace.back().rfind("request code=218 dir=1 value=0xA000 index=0x0000 length=2", 0) == 0);
