@@ -11,7 +11,10 @@ public:
     DynLib& operator=(const DynLib&) = delete;
 
     // The address of an operation; loads the library first if needed. Raises
-    // the run-time errors for a missing library (53 or 48) or operation (453).
+    // the run-time errors for a missing library (53), one that does not load
+    // (48) or a missing operation (453). Before loading, the file is checked
+    // to be a complete shared object of this machine: a truncated or foreign
+    // file is error 48, never a crash in the loader.
     void* Symbol(const char* operation);
 
     const std::string& name() const { return name_; }

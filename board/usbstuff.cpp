@@ -8,32 +8,40 @@
 
 #include <array>
 #include <climits>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 constexpr const char* kFirmwareName = "/QV4816.hex";
 
-std::string& directorySlot()
+// Unset until first asked; empty when the directory is unknown.
+std::optional<std::string>& directorySlot()
 {
-    static std::string dir;
+    static std::optional<std::string> dir;
     return dir;
 }
 }  // namespace
 
+std::string LinkedDirectory(const char* link)
+{
+    // A path the system cannot give whole (longer than its limit) leaves the
+    // directory unknown: never the current folder in its place.
+    std::array<char, PATH_MAX + 1> buf{};
+    const ssize_t n = readlink(link, buf.data(), buf.size());
+    if (n <= 0 || n >= static_cast<ssize_t>(buf.size()))
+        return {};
+    const std::string path(buf.data(), static_cast<size_t>(n));
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return path.substr(0, slash == 0 ? 1 : slash);  // the root keeps its slash
+}
+
 std::string ProgramDirectory()
 {
-    if (directorySlot().empty()) {
-        std::array<char, PATH_MAX + 1> buf{};
-        const ssize_t n = readlink("/proc/self/exe", buf.data(), PATH_MAX);
-        std::string dir = n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : std::string();
-        const size_t slash = dir.rfind('/');
-        if (slash == std::string::npos)
-            dir.assign(1, '.');
-        else
-            dir.resize(slash == 0 ? 1 : slash);  // the root keeps its slash
-        directorySlot().swap(dir);
-    }
-    return directorySlot();
+    if (!directorySlot())
+        directorySlot() = LinkedDirectory("/proc/self/exe");
+    return *directorySlot();
 }
 
 void SetProgramDirectory(std::string dir) { directorySlot() = std::move(dir); }
@@ -53,7 +61,10 @@ bool FirmwarePathToBytes(const std::string& path)
 
 bool PrepareFirmwarePath()
 {
-    State.FirmwarePath = ProgramDirectory() + kFirmwareName;
+    const std::string dir = ProgramDirectory();
+    if (dir.empty())
+        return false;
+    State.FirmwarePath = dir + kFirmwareName;
     return FirmwarePathToBytes(State.FirmwarePath);
 }
 

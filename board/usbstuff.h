@@ -15,9 +15,14 @@ void LoadFirmwareOrEnd();
 bool FirmwarePathToBytes(const std::string& path);
 
 // Sets FirmwarePath to the program's directory followed by the firmware name,
-// and converts it; false when the path does not fit the buffer.
+// and converts it; false when the directory is unknown or the path does not
+// fit the buffer.
 bool PrepareFirmwarePath();
 
-// The directory of the running executable (tests may override it).
+// The directory of the running executable, empty when the system cannot give
+// its path (tests may set it, empty for unknown).
 std::string ProgramDirectory();
 void SetProgramDirectory(std::string dir);
+// The directory of the file a symbolic link points to; empty when the link
+// cannot be read whole.
+std::string LinkedDirectory(const char* link);

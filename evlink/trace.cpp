@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,9 +11,15 @@ namespace evlink {
 
 Trace::Trace(const std::string& path)
 {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0)
-        std::fprintf(stderr, "EVLINK_TRACE: cannot open %s; no trace is written\n", path.c_str());
+    // Opening never waits: a named pipe with no reader fails at once instead
+    // of holding up the program. Writes then block as usual, so that a
+    // reader that is slow loses no line.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd_ >= 0)
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    else
+        std::fprintf(stderr, "EVLINK_TRACE: cannot open %s: %s; no trace is written\n", path.c_str(),
+                     std::strerror(errno));
 }
 
 Trace::~Trace()

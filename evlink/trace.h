@@ -9,7 +9,9 @@ namespace evlink {
 
 class Trace {
 public:
-    // Appends to `path`; a file that cannot be opened leaves the trace silent.
+    // Appends to `path`; a file that cannot be opened at once (a named pipe
+    // that nobody reads, a folder without write permission) leaves the trace
+    // silent after one line on standard error.
     explicit Trace(const std::string& path);
     ~Trace();
     Trace(const Trace&) = delete;

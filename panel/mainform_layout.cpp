@@ -3,6 +3,7 @@
 #include "codefield.h"
 #include "mainform.h"
 #include "pickbox.h"
+#include "platform/controlaccess.h"
 #include "platform/led.h"
 #include "platform/numled.h"
 #include "platform/toggle.h"
@@ -52,6 +53,9 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int 
 {
     auto* f = make<QGroupBox>(parent, name, x, y, w, h);
     f->setTitle(caption);
+    // Without a name of its own a frame inside a frame is named by the outer
+    // one's caption.
+    f->setAccessibleName(caption);
     return f;
 }
 
@@ -125,7 +129,6 @@ void MainForm::BuildHeader()
     Label16->setFocusPolicy(Qt::StrongFocus);
     Label16->setAccessibleName("Logo");
     Label16->setAccessibleDescription("Double-click, or press Enter, to open the test window");
-    Label16->setToolTip("Double-click to open the test window");
 
     titleLabel = label(w, "titleLabel", "QV4816X", 72, 2, 300, 40);
     QFont narrow;
@@ -198,7 +201,7 @@ void MainForm::BuildProgramFrame()
         l->setAlignment(Qt::AlignCenter);
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
-        l->setAccessibleName(channel + " read-back");
+        ShowsValue(l, channel + " read-back");
         *labels[c] = l;
 
         PickBox* range = make<PickBox>(Frame2, rangeNames[c], x, top + frameH + 8, frameW, 24);
@@ -214,7 +217,7 @@ void MainForm::BuildInputRegisterFrame()
 {
     // BitsDisplay(23) at the left, (0) at the right, a wider gap after every
     // fourth element so that the row reads as the frame.
-    const int digitW = 13, digitH = 22, step = 15, groupGap = 8, left = 12, rowTop = 52;
+    const int digitW = 13, digitH = 22, step = 15, groupGap = 8, left = 12, rowTop = 56;
     Frame1 = frame(centralWidget(), "Frame1", "Input Register", 8, 384, 24 * step + 5 * groupGap + 2 * left, 94);
     auto xOf = [&](int bit) {
         const int pos = 23 - bit;
@@ -229,12 +232,14 @@ void MainForm::BuildInputRegisterFrame()
         d->setAccessibleName(QString("Frame bit %1").arg(bit));
         BitsDisplay[static_cast<size_t>(bit)] = d;
     }
-    // Each caption is centred over its bits on one line; the register and
-    // address captions, wider than their three bits, stand on two levels.
+    // Each caption is centred over its bits on one line, clear of the outline
+    // around the bits; the register and address captions, wider than their
+    // three bits, stand on two levels.
+    const int captionTop = rowTop - 20;
     auto caption = [&](int element, const char* text, int fromBit, int toBit, int level) {
         const int centre = (xOf(fromBit) + xOf(toBit) + digitW) / 2;
         const int w = std::max(xOf(toBit) + digitW - xOf(fromBit) + 6, 90);
-        QLabel* l = label(Frame1, "", QString::fromLatin1(text), centre - w / 2, rowTop - 16 - 14 * level, w, 15);
+        QLabel* l = label(Frame1, "", QString::fromLatin1(text), centre - w / 2, captionTop - 14 * level, w, 15);
         l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         l->setObjectName(QString("Label1(%1)").arg(element));
         Label1[static_cast<size_t>(element)] = l;
@@ -243,7 +248,7 @@ void MainForm::BuildInputRegisterFrame()
     caption(9, "Register Bits", 21, 19, 1);
     caption(8, "Address Bits", 18, 16, 0);
     caption(7, "Data Bits", 15, 0, 0);
-    Label1[5]->setGeometry(xOf(23) - 6, rowTop - 16, 28, 15);
+    Label1[5]->setGeometry(xOf(23) - 6, captionTop, 28, 15);
 
     Shape1 = make<QFrame>(Frame1, "Shape1", left - 4, rowTop - 4, xOf(0) + digitW - left + 8, digitH + 8);
     Shape1->setFrameShape(QFrame::Box);

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <cmath>
+#include <csignal>
 
 namespace {
 
@@ -26,6 +27,9 @@ void stopIfEnded()
 
 bool ProgramStart()
 {
+    // Under a file-size limit a save then fails with its message instead of
+    // ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     SetStartValues();
     MainForm& form = MainForm::Instance();
     // Showing the window runs its load handler first, before anything is drawn.

@@ -6,8 +6,11 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLabel>
 
 namespace {
+
+constexpr const char* kShowsValue = "qvShowsValue";
 
 // A checkable button named by its caption (unless the owner named it). Its
 // press and toggle actions click it, as the user would, so the owner hears
@@ -81,29 +84,42 @@ private:
     LED* lamp() const { return static_cast<LED*>(widget()); }
 };
 
+// A numeric display, or a label that shows a value.
 class NumberAccessible : public QAccessibleWidget {
 public:
-    explicit NumberAccessible(NumLED* display) : QAccessibleWidget(display, QAccessible::StaticText) {}
+    explicit NumberAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text t) const override
     {
         switch (t) {
         case QAccessible::Name: {
-            const QString owner = widget()->accessibleName();
-            const QString value = display()->value().trimmed();
+            const QString owner = ownerName();
+            const QString shown = value().trimmed();
             if (owner.isEmpty())
-                return value;
-            return value.isEmpty() ? owner : owner + QLatin1Char(' ') + value;
+                return shown;
+            return shown.isEmpty() ? owner : owner + QLatin1Char(' ') + shown;
         }
         case QAccessible::Value:
-            return display()->value();
+            return value();
         default:
             return QAccessibleWidget::text(t);
         }
     }
 
 private:
-    NumLED* display() const { return static_cast<NumLED*>(widget()); }
+    QString value() const
+    {
+        if (auto* display = qobject_cast<NumLED*>(widget()))
+            return display->value();
+        return static_cast<QLabel*>(widget())->text();
+    }
+    // A label keeps its accessible name empty, so that it announces each new
+    // text; what it shows is kept beside it.
+    QString ownerName() const
+    {
+        const QVariant what = widget()->property(kShowsValue);
+        return what.isValid() ? what.toString() : widget()->accessibleName();
+    }
 };
 
 QAccessibleInterface* DisplayFactory(const QString& key, QObject* object)
@@ -117,6 +133,9 @@ QAccessibleInterface* DisplayFactory(const QString& key, QObject* object)
     } else if (key == QLatin1String("NumLED")) {
         if (auto* display = qobject_cast<NumLED*>(object))
             return new NumberAccessible(display);
+    } else if (key == QLatin1String("QLabel")) {
+        if (auto* label = qobject_cast<QLabel*>(object); label != nullptr && label->property(kShowsValue).isValid())
+            return new NumberAccessible(label);
     }
     return nullptr;
 }
@@ -146,4 +165,16 @@ void AnnounceNumberChange(QWidget* display)
 {
     QAccessibleEvent nameEvent(display, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&nameEvent);
+}
+
+void ShowsValue(QLabel* label, const QString& what)
+{
+    InstallControlAccessibility();
+    label->setAccessibleName(QString());
+    label->setProperty(kShowsValue, what);
+    // An interface made before (a text set earlier announces itself) is
+    // dropped, so that the next one asked for is this kind.
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(label);
+    if (made != nullptr && dynamic_cast<NumberAccessible*>(made) == nullptr)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }

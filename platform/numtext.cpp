@@ -24,7 +24,6 @@ class NonBlank {
 public:
     explicit NonBlank(std::string_view text) : text_(text) { skip(); }
     char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
-    bool atEnd() const { return pos_ >= text_.size(); }
     void next()
     {
         ++pos_;
@@ -41,45 +40,12 @@ private:
     size_t pos_ = 0;
 };
 
-// "&H..." or "&O..." after the ampersand: a 32-bit pattern when it fits,
-// otherwise the plain magnitude.
-double RadixNumber(NonBlank& in)
-{
-    const char kind = in.peek();
-    int base;
-    if (kind == 'h' || kind == 'H')
-        base = 16;
-    else if (kind == 'o' || kind == 'O')
-        base = 8;
-    else
-        return 0;
-    in.next();
-    uint64_t pattern = 0;
-    double magnitude = 0;
-    bool fits = true;
-    for (int d; !in.atEnd() && (d = DigitValue(in.peek())) >= 0 && d < base; in.next()) {
-        magnitude = magnitude * base + d;
-        if (fits) {
-            pattern = pattern * base + d;
-            fits = pattern <= 0xFFFFFFFFu;
-        }
-    }
-    if (!fits)
-        return magnitude;
-    return static_cast<int32_t>(static_cast<uint32_t>(pattern));
-}
-
 constexpr int kExponentLimit = 100000;  // far beyond the double range either way
 
 }  // namespace
 
 std::optional<int32_t> HexToLong(std::string_view text)
 {
-    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
     if (text.empty())
         return std::nullopt;
 
@@ -101,11 +67,6 @@ std::optional<int32_t> HexToLong(std::string_view text)
 double Val(std::string_view text)
 {
     NonBlank in(text);
-    if (in.peek() == '&') {
-        in.next();
-        return RadixNumber(in);
-    }
-
     // The number is copied without blanks into a plain form that from_chars
     // reads: [-]digits[.digits][e[-]digits].
     std::string number;

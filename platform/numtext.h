@@ -9,10 +9,9 @@
 
 // A hexadecimal text as a 32-bit signed value: hexadecimal digits in either
 // case, leading zeros not counted, at most eight significant digits; eight
-// digits with the top bit set read as negative (FFFFFFFF is -1). Spaces and
-// tabs before and after the digits are allowed. Anything else - an empty or
-// blank text, any other character, a sign, nine or more significant digits -
-// gives nullopt (the caller's type mismatch).
+// digits with the top bit set read as negative (FFFFFFFF is -1). Anything
+// else - an empty text, a blank anywhere, any other character, a sign, nine or
+// more significant digits - gives nullopt (the caller's type mismatch).
 std::optional<int32_t> HexToLong(std::string_view text);
 
 // The leading number of a text. Spaces, tabs and line feeds are ignored
@@ -20,11 +19,7 @@ std::optional<int32_t> HexToLong(std::string_view text);
 // (optional sign, digits, one decimal point, optional exponent E/e/D/d with
 // optional sign and digits) is taken, and a text without one gives 0. An
 // exponent marker without digits is not part of the number ("1e" is 1).
-//
-// "&H" and "&O" (either case) introduce a hexadecimal or octal number instead:
-// a value that fits in 32 bits reads as a 32-bit two's-complement pattern
-// ("&HFFFFFFFF" is -1, "&H8000" is 32768); a longer one reads as its plain,
-// positive value, which no 32-bit field accepts.
+// No radix prefix is read: "&H1F" has no leading number and gives 0.
 //
 // Never throws. Magnitudes beyond the double range give +-infinity, those
 // below it give zero.

@@ -63,9 +63,9 @@ bool writeAll(int fd, const std::string& contents, std::string& why)
     return true;
 }
 
-// A character device or a pipe: nothing to preserve, so it is written in
-// place. Neither opening nor writing waits for a reader of a pipe: a pipe that
-// is not read fails the save instead of freezing the program.
+// Opens an existing file for writing, discarding its contents, and writes it.
+// Neither opening nor writing waits for a reader of a pipe: a pipe that is not
+// read fails the save instead of freezing the program.
 bool writeInPlace(const std::string& path, const std::string& contents, std::string& why)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
@@ -79,17 +79,6 @@ bool writeInPlace(const std::string& path, const std::string& contents, std::str
         return false;
     }
     return written;
-}
-
-// The file a name stands for: a symbolic link is followed, so that the file it
-// points to is replaced and the link stays.
-std::string resolveLink(const std::string& path)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
 std::string directoryOf(const std::string& path)
@@ -106,7 +95,29 @@ std::string baseOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Creates a new, hidden file in `dir`; -1 with `why` when none can be made.
+// The file a name stands for, with symbolic links followed as opening the
+// name would follow them: the path of the last link's target, which need not
+// exist yet. A loop of links fails.
+bool followLinks(std::string& path, std::string& why)
+{
+    constexpr int kMostLinks = 40;  // as the kernel allows
+    for (int links = 0;; ++links) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+        if (links == kMostLinks || n < 0 || n == static_cast<ssize_t>(sizeof target)) {
+            why = errorText("open", n < 0 ? errno : ELOOP);
+            return false;
+        }
+        const std::string next(target, static_cast<size_t>(n));
+        path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
+    }
+}
+
+// Creates a new, hidden file in `dir`; when none can be made, -1 with `why`
+// and errno as the failed creation left it.
 int createTemporary(const std::string& dir, const std::string& base, mode_t mode, std::string& name,
                     std::string& why)
 {
@@ -118,12 +129,12 @@ int createTemporary(const std::string& dir, const std::string& base, mode_t mode
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0)
             return fd;
-        if (errno != EEXIST) {
-            why = errorText("create", errno);
-            return -1;
-        }
+        if (errno != EEXIST)
+            break;
     }
-    why = "create: no free temporary name";
+    const int err = errno;
+    why = errorText("create", err);
+    errno = err;
     return -1;
 }
 
@@ -135,10 +146,12 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents, s
         why = "no file name";
         return false;
     }
-    const std::string target = resolveLink(path);
+    std::string target = path;
+    if (!followLinks(target, why))
+        return false;
     struct stat st {};
-    bool exists = false;
-    if (::stat(target.c_str(), &st) == 0) {
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists) {
         if (S_ISDIR(st.st_mode)) {
             why = "is a directory";
             return false;
@@ -155,13 +168,20 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents, s
             why = errorText("open", errno);
             return false;
         }
-        exists = true;
+        // A new file renamed over this one would leave its other names with
+        // the old contents, or take it from its owner: write it in place.
+        if (st.st_nlink > 1 || st.st_uid != ::geteuid())
+            return writeInPlace(target, contents, why);
     }
 
     std::string temporary;
     const int fd = createTemporary(directoryOf(target), baseOf(target), 0666, temporary, why);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        // A folder we may not write can still hold a file we may: that one
+        // is written in place.
+        const bool folderClosed = errno == EACCES || errno == EPERM;
+        return exists && folderClosed && writeInPlace(target, contents, why);
+    }
     bool ok = true;
     // A replaced file keeps its permissions; a new one gets the usual ones.
     if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) {

@@ -1,5 +1,6 @@
-// The panel against a simulated 12-bit board that reports alarms (the process
-// runs with EVLINK_SIM=only,resolution=12,alarm=oc-a,alarm=oc-c,alarm=tsd).
+// The panel against a simulated board that reports alarms (the process runs
+// with EVLINK_SIM=only,resolution=12,alarm=oc-a,alarm=oc-c,alarm=tsd; the
+// 12-bit board's read-back is checked with the libraries).
 #include "panelcheck.h"
 #include "platform/led.h"
 #include "platform/toggle.h"
@@ -35,16 +36,6 @@ private slots:
         QTest::mouseClick(form->Command6, Qt::LeftButton);
         QCOMPARE(State.PowerData, 0x02A2);
         QCOMPARE(lamps(), QList<int>({1, 0, 1, 0, 1}));
-    }
-
-    void twelveBitBoardReadsBackWithTheLowBitsClear()
-    {
-        Enter(form->Text11, "FFFF");
-        QTest::mouseClick(form->Command7, Qt::LeftButton);
-        QCOMPARE(form->Label8->text(), QString("FFF0"));
-        SetResolution(*form, 12);
-        QTest::mouseClick(form->Command7, Qt::LeftButton);
-        QCOMPARE(form->Label8->text(), QString("FFF"));
     }
 };
 

@@ -19,10 +19,8 @@ TEST(HexText, EightSignificantDigitsAsA32BitPattern)
     EXPECT_EQ(HexToLong("FFFFFFFF"), -1);
     EXPECT_EQ(HexToLong("80000000"), INT32_MIN);
     EXPECT_EQ(HexToLong("000000000000ABCDef01"), static_cast<int32_t>(0xABCDEF01u));  // leading zeros do not count
-    EXPECT_EQ(HexToLong("  8000\t"), 0x8000);
-    for (const char* text : {"", "   ", "123456789", "12G", "-1", "&hFF", "0x10", "1 2"})
+    for (const char* text : {"", "   ", "123456789", "12G", "-1", "&hFF", "0x10", "1 2", " 12", "12 ", "\t1"})
         EXPECT_EQ(HexToLong(text), std::nullopt) << '"' << text << '"';
-    EXPECT_EQ(HexDigits(-5), "FFFFFFFB");
 }
 
 TEST(Val, TakesTheLongestLeadingNumber)
@@ -30,8 +28,7 @@ TEST(Val, TakesTheLongestLeadingNumber)
     const std::pair<std::string, double> cases[] = {
         {"12.5", 12.5}, {"-7", -7}, {"", 0}, {"abc", 0}, {"--3", 0}, {"1.2.3", 1.2}, {".5", 0.5}, {"1e3", 1000},
         {"1D2", 100}, {"2E-2", 0.02}, {"1e", 1}, {"1e+x", 1}, {"1 2 3", 123}, {" - 5", -5}, {"1 e 3", 1000},
-        {"1\r2", 1}, {"&h ff", 255}, {"&HFFFFFFFF", -1}, {"&H8000", 32768}, {"&O17", 15},
-        {"&H123456789", 4886718345.0}, {"-&H1", 0},
+        {"1\r2", 1}, {"  3.5  ", 3.5}, {"&H1F", 0}, {"&o17", 0}, {"-&H1", 0},
         // Beyond the double range either way, however long the digits or the exponent.
         {"1e400", kInf}, {"-1e400", -kInf}, {"1e99999999999999999999", kInf}, {"1e-400", 0},
         {std::string(400, '9'), kInf}, {"0." + std::string(400, '0') + "1e400", 0.1}};
@@ -54,10 +51,7 @@ TEST(Rounding, HalvesToEvenWithinThe32BitRange)
 
 TEST(FormatVolts4, EveryAdcCodeAndNeverMinusZero)
 {
-    const std::pair<int, const char*> codes[] = {
-        {0, "-10.0000"}, {1, "-9.9976"}, {4095, "-0.0024"}, {4096, "0.0000"}, {8191, "9.9976"}};
-    for (const auto& [code, text] : codes)
-        EXPECT_EQ(FormatVolts4(AdcVolts(code)), text) << code;
+    // (The panel's measurement test shows four codes' texts.)
     for (float nearZero : {-0.0f, -0.00004f, -1e-30f})
         EXPECT_EQ(FormatVolts4(nearZero), "0.0000") << nearZero;
     for (int code = 0; code < 8192; ++code) {
@@ -75,17 +69,17 @@ TEST(SingleText, SignColumnSevenDigitsPlainOrExponent)
         {12345678.0f, " 1.234568E+07"}, {-1.5e-9f, "-1.5E-09"}, {std::numeric_limits<float>::infinity(), " inf"}};
     for (const auto& [v, text] : cases)
         EXPECT_EQ(SingleText(v), text) << v;
-    // Every ADC step: plain form, no trailing zeros, the value rounded to
-    // seven significant digits.
-    for (int code = 0; code < 8192; ++code) {
-        const float v = AdcVolts(code);
+    // Every ADC step and other values of the sweep's range: plain form, no
+    // trailing zeros, the value rounded to seven significant digits.
+    for (int i = 0; i < 16384; ++i) {
+        const float v = i < 8192 ? AdcVolts(i) : std::sin(static_cast<float>(i)) * 12.0f;
         const std::string text = SingleText(v);
         char expected[32];
         std::snprintf(expected, sizeof expected, "%.6e", static_cast<double>(v));
         ASSERT_EQ(text[0], v < 0 ? '-' : ' ') << text;
         ASSERT_EQ(text.find_first_of("eE"), std::string::npos) << text;
         ASSERT_TRUE(text.find('.') == std::string::npos || (text.back() != '0' && text.back() != '.')) << text;
-        ASSERT_EQ(std::strtod(text.c_str(), nullptr), std::strtod(expected, nullptr)) << code << ' ' << text;
+        ASSERT_EQ(std::strtod(text.c_str(), nullptr), std::strtod(expected, nullptr)) << i << ' ' << text;
     }
 }
 
@@ -112,9 +106,7 @@ TEST(NumberTexts, RandomTexts)
         ASSERT_TRUE(rounded ? std::fabs(*rounded - v) <= 0.5 : !(std::fabs(v) < 2147483647.5)) << text;
         if (const auto hex = HexToLong(text)) {
             ASSERT_EQ(HexToLong(HexDigits(*hex)), hex) << text;
-            std::string padded = text;
-            padded.insert(padded.find_first_not_of(" \t"), "0");
-            ASSERT_EQ(HexToLong(padded), hex) << text;  // leading zeros do not count
+            ASSERT_EQ(HexToLong("0" + text), hex) << text;  // leading zeros do not count
         }
     }
 }
