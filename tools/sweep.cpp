@@ -18,6 +18,7 @@ constexpr int32_t kSweepSamples = 65536;
 void TestForm::Command1_Click()
 {
     const Busy busy(*this);
+    RecordSweepStart();
     State.SampleCount = kSweepSamples;
     for (auto* volts : {&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC, &State.SweepVoltsD})
         volts->assign(static_cast<size_t>(State.SampleCount) + 1, 0.0f);
@@ -41,9 +42,11 @@ void TestForm::Command1_Click()
         State.SweepVoltsB[at] = MeasureChannel(1);
         State.SweepVoltsC[at] = MeasureChannel(2);
         State.SweepVoltsD[at] = MeasureChannel(3);
+        sweep_.steps = i + 1;
         Label1->setText(QString::number(i));
         Label1->repaint();
     }
+    AnalyseSweep->setEnabled(true);
     if (ProgramHasEnded())
         return;
     WriteFileForm::Open();
