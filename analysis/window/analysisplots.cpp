@@ -6,6 +6,7 @@
 
 #include "analysis/report.h"
 
+#include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -70,7 +71,11 @@ QWidget* AnalysisWindow::buildPlots()
                 ZoomTo(lo, hi);
         });
         connect(view, &PlotView::resetRequested, this, &AnalysisWindow::ResetZoom);
-        connect(view, &PlotView::resized, this, [this] { refreshPlots(); });
+        // Thinned again whenever the plot area's width in pixels changes.
+        connect(view->chart(), &QChart::plotAreaChanged, this, [this, view](const QRectF& area) {
+            if (!applyingRange_ && static_cast<int>(area.width()) != view->property("columns").toInt())
+                refreshPlots();
+        });
         connect(view, &PlotView::hovered, this, &AnalysisWindow::ShowReadout);
         connect(view, &PlotView::zoomRequested, this, [this](double factor) {
             const double mid = (xLo_ + xHi_) / 2;
@@ -153,8 +158,10 @@ void AnalysisWindow::refreshPlots()
             hi = any ? hi + 1 : 1;
         }
         const double margin = (hi - lo) * 0.05;
+        plot.view->setProperty("columns", plot.view->columns());
         plot.view->xAxis()->setRange(xLo_, xHi_);
         plot.view->yAxis()->setRange(lo - margin, hi + margin);
+        plot.view->yAxis()->applyNiceNumbers();
     }
     applyingRange_ = false;
 }

@@ -83,6 +83,7 @@ AnalysisWindow::AnalysisWindow(QWidget* parent) : QMainWindow(parent)
     split->addWidget(buildTable());
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    split->setSizes({820, 460});
     layout->addWidget(split, 1);
     setCentralWidget(central);
     resize(1280, 860);
@@ -169,7 +170,9 @@ QWidget* AnalysisWindow::buildTable()
     table_->setHorizontalHeaderLabels(columns);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 10);
+    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int ch = 0; ch < kChannels; ++ch) {
         auto* box = new QComboBox(table_);
         box->setObjectName(QString("Range%1").arg(ChannelLetter(ch)));

@@ -14,6 +14,7 @@ PlotView::PlotView(const QString& title, const QString& yTitle, QWidget* parent)
     x_->setTitleText("Code position");
     x_->setLabelFormat("%.0f");
     y_->setTitleText(yTitle);
+    y_->setLabelFormat("%.4g");
     chart()->addAxis(x_, Qt::AlignBottom);
     chart()->addAxis(y_, Qt::AlignLeft);
     setRenderHint(QPainter::Antialiasing, false);
@@ -73,10 +74,4 @@ void PlotView::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
-}
-
-void PlotView::resizeEvent(QResizeEvent* event)
-{
-    QChartView::resizeEvent(event);
-    emit resized();
 }

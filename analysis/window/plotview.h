@@ -22,14 +22,12 @@ signals:
     void resetRequested();
     void zoomRequested(double factor);  // about the middle; < 1 zooms in
     void panRequested(double fraction); // of the visible width
-    void resized();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QValueAxis* x_;
