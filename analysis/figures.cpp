@@ -10,26 +10,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// The mean reading of every code, placed at its position on the transfer.
-std::vector<double> transferOf(std::span<const float> readings, const Conditions& c)
-{
-    const int codes = c.codes();
-    const int shift = 16 - c.resolution;
-    std::vector<double> sum(static_cast<size_t>(codes), 0.0);
-    std::vector<uint32_t> count(static_cast<size_t>(codes), 0);
-    const size_t steps = std::min(readings.size(), static_cast<size_t>(kSweepSteps));
-    for (size_t i = 0; i < steps; ++i) {
-        const size_t code = i >> shift;
-        sum[code] += readings[i];
-        ++count[code];
-    }
-    std::vector<double> volts(static_cast<size_t>(codes), kNaN);
-    for (int k = 0; k < codes; ++k)
-        if (count[static_cast<size_t>(k)] != 0)
-            volts[static_cast<size_t>(c.position(k))] = sum[static_cast<size_t>(k)] / count[static_cast<size_t>(k)];
-    return volts;
-}
-
 double maxAbs(const std::vector<double>& values)
 {
     double m = kNaN;
@@ -44,89 +24,112 @@ double maxAbs(const std::vector<double>& values)
 ChannelAnalysis Analyse(std::span<const float> readings, const Conditions& conditions)
 {
     ChannelAnalysis a;
+    Analyse(readings, conditions, a);
+    return a;
+}
+
+void Analyse(std::span<const float> readings, const Conditions& conditions, ChannelAnalysis& a)
+{
     a.conditions = conditions;
-    a.volts = transferOf(readings, conditions);
-    const size_t n = a.volts.size();
+    const size_t n = static_cast<size_t>(conditions.codes());
+
+    // The mean reading of every code, placed at its position on the transfer.
+    // At most 16 readings per code (12 bits).
+    auto& v = a.volts;
+    v.assign(n, 0.0);
+    std::vector<uint8_t> count(n, 0);
+    const int shift = 16 - conditions.resolution;
+    const size_t steps = std::min(readings.size(), static_cast<size_t>(kSweepSteps));
+    for (size_t i = 0; i < steps; ++i) {
+        const size_t p = static_cast<size_t>(conditions.position(static_cast<int>(i >> shift)));
+        v[p] += readings[i];
+        ++count[p];
+    }
+    Figures& f = a.figures;
+    f = Figures{};
+    size_t first = n;
+    size_t last = 0;
+    for (size_t p = 0; p < n; ++p) {
+        if (count[p] == 0) {
+            v[p] = kNaN;
+            continue;
+        }
+        v[p] /= count[p];
+        first = std::min(first, p);
+        last = p;
+        ++f.codes;
+    }
     a.inlEndpoint.assign(n, kNaN);
     a.inlBestfit.assign(n, kNaN);
     a.dnl.assign(n, kNaN);
 
-    Figures& f = a.figures;
     const double lsb = conditions.lsb();
     f.lsbMv = lsb * 1000;
     f.measurementStepLsb = kAdcStepVolts / lsb;
     f.offsetErrorLsb = f.offsetErrorMv = f.gainErrorPercent = kNaN;
     f.inlEndpointMaxLsb = f.inlBestfitMaxLsb = f.dnlMinLsb = f.dnlMaxLsb = kNaN;
-
-    const auto& v = a.volts;
-    std::vector<size_t> present;
-    present.reserve(n);
-    for (size_t p = 0; p < n; ++p)
-        if (!std::isnan(v[p]))
-            present.push_back(p);
-    f.codes = static_cast<int>(present.size());
-    if (present.empty())
-        return a;
+    if (f.codes == 0)
+        return;
 
     // Offset against the ideal output of the first position present, which
     // is lo itself whenever the sweep reached the bottom of the transfer.
-    const size_t first = present.front();
-    const size_t last = present.back();
     const double offset = v[first] - conditions.ideal(static_cast<double>(first));
     f.offsetErrorLsb = offset / lsb;
     f.offsetErrorMv = offset * 1000;
-    if (present.size() < 2)
-        return a;
+    if (f.codes < 2)
+        return;
 
     const double rise = v[last] - v[first];
     const double span = static_cast<double>(last - first);
     f.gainErrorPercent = (rise / (span * lsb) - 1) * 100;
 
-    for (size_t j = 1; j < present.size(); ++j)
-        if (present[j] == present[j - 1] + 1 && v[present[j]] < v[present[j - 1]])
+    for (size_t p = first; p < last; ++p)
+        if (v[p + 1] < v[p])  // false where either is absent
             ++f.decreasingSteps;
 
     // End-point method: the line through the first and last positions.
     const double step = rise / span;
     if (step != 0 && std::isfinite(step)) {
-        for (const size_t p : present)
-            a.inlEndpoint[p] = (v[p] - (v[first] + static_cast<double>(p - first) * step)) / step;
-        f.inlEndpointMaxLsb = maxAbs(a.inlEndpoint);
-        for (size_t j = 1; j < present.size(); ++j) {
-            const size_t p = present[j - 1];
-            if (present[j] != p + 1)
+        for (size_t p = first; p <= last; ++p) {
+            if (std::isnan(v[p]))
                 continue;
-            const double d = (v[p + 1] - v[p]) / step - 1;
-            a.dnl[p] = d;
-            f.dnlMinLsb = std::isnan(f.dnlMinLsb) ? d : std::min(f.dnlMinLsb, d);
-            f.dnlMaxLsb = std::isnan(f.dnlMaxLsb) ? d : std::max(f.dnlMaxLsb, d);
+            a.inlEndpoint[p] = (v[p] - (v[first] + static_cast<double>(p - first) * step)) / step;
+            if (p < last && !std::isnan(v[p + 1])) {
+                const double d = (v[p + 1] - v[p]) / step - 1;
+                a.dnl[p] = d;
+                f.dnlMinLsb = std::isnan(f.dnlMinLsb) ? d : std::min(f.dnlMinLsb, d);
+                f.dnlMaxLsb = std::isnan(f.dnlMaxLsb) ? d : std::max(f.dnlMaxLsb, d);
+            }
         }
+        f.inlEndpointMaxLsb = maxAbs(a.inlEndpoint);
     }
 
     // Best-fit method: the least-squares line over every position present,
     // computed about the means so that it keeps its precision.
     double meanP = 0;
     double meanV = 0;
-    for (const size_t p : present) {
-        meanP += static_cast<double>(p);
-        meanV += v[p];
-    }
-    meanP /= static_cast<double>(present.size());
-    meanV /= static_cast<double>(present.size());
+    for (size_t p = first; p <= last; ++p)
+        if (!std::isnan(v[p])) {
+            meanP += static_cast<double>(p);
+            meanV += v[p];
+        }
+    meanP /= f.codes;
+    meanV /= f.codes;
     double sxx = 0;
     double sxy = 0;
-    for (const size_t p : present) {
-        const double dp = static_cast<double>(p) - meanP;
-        sxx += dp * dp;
-        sxy += dp * (v[p] - meanV);
-    }
+    for (size_t p = first; p <= last; ++p)
+        if (!std::isnan(v[p])) {
+            const double dp = static_cast<double>(p) - meanP;
+            sxx += dp * dp;
+            sxy += dp * (v[p] - meanV);
+        }
     const double slope = sxy / sxx;
     if (slope != 0 && std::isfinite(slope)) {
-        for (const size_t p : present)
-            a.inlBestfit[p] = (v[p] - (meanV + (static_cast<double>(p) - meanP) * slope)) / slope;
+        for (size_t p = first; p <= last; ++p)
+            if (!std::isnan(v[p]))
+                a.inlBestfit[p] = (v[p] - (meanV + (static_cast<double>(p) - meanP) * slope)) / slope;
         f.inlBestfitMaxLsb = maxAbs(a.inlBestfit);
     }
-    return a;
 }
 
 }  // namespace analysis

@@ -38,5 +38,7 @@ struct ChannelAnalysis {
 // `readings`: volts at sweep index 0, 1, ... (a stopped sweep gives fewer
 // than 65,536). Index i wrote code i >> (16 - resolution).
 ChannelAnalysis Analyse(std::span<const float> readings, const Conditions& conditions);
+// The same into `into`, reusing its arrays (a recomputation allocates nothing new).
+void Analyse(std::span<const float> readings, const Conditions& conditions, ChannelAnalysis& into);
 
 }  // namespace analysis

@@ -273,7 +273,7 @@ void AnalysisWindow::recompute()
 {
     for (int ch = 0; ch < kChannels; ++ch) {
         const Conditions c{ranges_[static_cast<size_t>(ch)], coding_, resolution_};
-        analyses_[static_cast<size_t>(ch)] = Analyse(data_.volts[static_cast<size_t>(ch)], c);
+        Analyse(data_.volts[static_cast<size_t>(ch)], c, analyses_[static_cast<size_t>(ch)]);
         rangeBoxes_[static_cast<size_t>(ch)]->setCurrentIndex(c.range);
     }
     coding_box_->setCurrentIndex(coding_ == Coding::Binary ? 0 : 1);
