@@ -101,6 +101,20 @@ std::vector<std::string> Notes(int channel, const ChannelAnalysis& a)
                               "connected?), so INL and DNL cannot be given.");
         return notes;
     }
+    // Readings well outside the span: most likely another range was chosen.
+    double lo = a.volts[0];
+    double hi = lo;
+    for (const double v : a.volts)
+        if (!std::isnan(v)) {
+            lo = std::isnan(lo) ? v : std::min(lo, v);
+            hi = std::isnan(hi) ? v : std::max(hi, v);
+        }
+    const Range& span = a.conditions.span();
+    const double slack = 2 * kAdcStepVolts + 0.01 * (span.hi - span.lo);
+    if (lo < span.lo - slack || hi > span.hi + slack)
+        notes.push_back(who + "the readings run from " + oneDecimal(lo) + " V to " + oneDecimal(hi) +
+                        " V, beyond the " + std::string(span.name) +
+                        " range: choose the range the channel was set to when it was swept.");
     // Readings at the ends of the ADC's scale, beyond the few codes of its
     // last step that an ideal +-10 V output reaches.
     const double adcTop = 8191 * kAdcStepVolts - 10;

@@ -222,4 +222,10 @@ TEST(Report, NotesSayWhenTheAdcLimitsWhatTheFiguresMean)
     EXPECT_NE(notesOf(5).find("codes read at the end of the ADC's scale"), std::string::npos);
     const Conditions fine{kPm5, Coding::Binary, 12};
     EXPECT_TRUE(Notes(0, Analyse(sweep(fine, ideal(fine)), fine)).empty());
+    // ±5V readings taken as +5V.
+    const Conditions wrong{0, Coding::Binary, 12};
+    const auto notes = Notes(0, Analyse(sweep(fine, ideal(fine)), wrong));
+    ASSERT_FALSE(notes.empty());
+    EXPECT_EQ(notes[0], "Channel A: the readings run from -5.0 V to 5.0 V, beyond the +5V range: choose the range "
+                        "the channel was set to when it was swept.");
 }
