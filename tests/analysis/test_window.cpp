@@ -165,6 +165,9 @@ private slots:
         QTest::mouseClick(form.Command1, Qt::LeftButton);
         QVERIFY(form.AnalyseSweep->isEnabled());
         WriteFileForm::Open().close();
+        QTest::mouseClick(form.AnalyseSweep, Qt::LeftButton);
+        QCOMPARE(AnalysisWindow::ForSweep().Analyses()[0].figures.codes, 0);
+        QVERIFY(AnalysisWindow::ForSweep().NotesLabel()->text().startsWith("Channel A: no codes were measured"));
 
         QTest::mouseClick(form.Command1, Qt::LeftButton);
         WriteFileForm::Open().close();
