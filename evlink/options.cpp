@@ -1,6 +1,9 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,6 +31,33 @@ std::optional<uint64_t> Number(std::string_view s)
         return std::nullopt;
     return v;
 }
+
+// A decimal number within +-limit (0..limit when not signed).
+std::optional<double> Decimal(std::string_view s, double limit, bool isSigned)
+{
+    double v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::fixed);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !(std::abs(v) <= limit) ||
+        (!isSigned && v < 0))
+        return std::nullopt;
+    return v;
+}
+
+struct StaticError {
+    std::string_view key;
+    double Options::*field;
+    double limit;
+    bool isSigned;
+    const char* unit;
+};
+
+constexpr StaticError kStaticErrors[] = {
+    {"offset-mv", &Options::offsetMv, 1000, true, "millivolts"},
+    {"gain-ppm", &Options::gainPpm, 100000, true, "parts per million"},
+    {"inl-lsb", &Options::inlLsb, 65536, true, "LSB"},
+    {"dnl-lsb", &Options::dnlLsb, 65536, true, "LSB"},
+    {"noise-mv", &Options::noiseMv, 1000, false, "millivolts"},
+};
 
 // Channel letter a to d, or -1.
 int Channel(std::string_view s)
@@ -77,6 +107,14 @@ std::string Apply(Options& o, std::string_view item)
         if (Channel(value) < 0)
             return "bad value in " + quoted + " (a channel: a, b, c or d)";
         o.faultyChannels |= static_cast<uint8_t>(1u << Channel(value));
+    } else if (const auto* e = std::find_if(std::begin(kStaticErrors), std::end(kStaticErrors),
+                                            [key](const StaticError& x) { return x.key == key; });
+               e != std::end(kStaticErrors) && hasValue) {
+        const auto v = Decimal(value, e->limit, e->isSigned);
+        if (!v)
+            return "bad value in " + quoted + " (" + e->unit + ", " + (e->isSigned ? "-" : "0 to ") +
+                   std::to_string(static_cast<int>(e->limit)) + (e->isSigned ? " to " + std::to_string(static_cast<int>(e->limit)) : "") + ")";
+        o.*(e->field) = *v;
     } else {
         return "unknown option " + quoted;
     }

@@ -17,6 +17,12 @@ struct Options {
     std::optional<uint64_t> unplugAfter;    // the board stops answering after this many requests
     uint16_t alarmBits = 0;                 // status bits shown in the power control register
     uint8_t faultyChannels = 0;             // bit n: channel n's output is stuck at 0 V
+    // Static errors of the DAC outputs, all 0 unless asked for.
+    double offsetMv = 0;  // added to every output
+    double gainPpm = 0;   // the span scaled by 1 + gainPpm 1e-6 about its bottom
+    double inlLsb = 0;    // a bow of this height at mid code, 0 at both ends
+    double dnlLsb = 0;    // the upper half of the codes moved by this at the major carry
+    double noiseMv = 0;   // standard deviation of the noise on every ADC conversion
 };
 
 // Longest latency accepted (10 s).

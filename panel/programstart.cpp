@@ -77,4 +77,12 @@ void MainForm::MnuExit_Click() { EndProgram(); }
 
 void MainForm::MnuAbout_Click() { frmAbout::Open(); }
 
-void MainForm::Label16_DblClick() { TestForm::Open(); }
+void MainForm::Label16_DblClick()
+{
+    // The sweep analysis takes each channel's range from its box.
+    TestForm::SetRangeSource([this](int channel) {
+        const QComboBox* boxes[] = {ComboRangeA, ComboRangeB, ComboRangeC, ComboRangeD};
+        return boxes[channel]->currentText();
+    });
+    TestForm::Open();
+}

@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libgtest-dev libbenchmark-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
   xvfb xauth imagemagick fonts-dejavu-core

@@ -14,15 +14,18 @@
 void TestForm::Command1_Click()
 {
     const Busy busy(*this);
+    RecordSweepStart();
     ops::StartSweepArrays();
     for (int32_t i = 0; i < State.SampleCount; ++i) {
         DoEvents();
         if (StopRequested == 1 || ProgramHasEnded())
             break;
         ops::SweepStep(i);
+        sweep_.steps = i + 1;
         Label1->setText(QString::number(i));
         Label1->repaint();
     }
+    AnalyseSweep->setEnabled(true);
     if (ProgramHasEnded())
         return;
     WriteFileForm::Open();

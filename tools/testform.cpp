@@ -51,16 +51,25 @@ TestForm::TestForm()
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
     Label2->setPalette(red);
 
+    // Below the specified controls, across the window.
+    AnalyseSweep = MakeControl<QPushButton>(this, "AnalyseSweep", "Analyse Sweep");
+    AnalyseSweep->setText("Analyse Sweep");
+    AnalyseSweep->setAccessibleDescription("Plots and figures of the last sweep");
+    AnalyseSweep->setEnabled(false);
+
     auto* grid = new QGridLayout(this);
     grid->addWidget(Command1, 0, 0);
     grid->addWidget(Command2, 1, 0);
     grid->addWidget(Label1, 2, 0);
     grid->addWidget(Command3, 0, 1);
     grid->addWidget(Label2, 1, 1, 2, 1);
+    grid->setRowMinimumHeight(3, 8);
+    grid->addWidget(AnalyseSweep, 4, 0, 1, 2);
 
     connect(Command1, &QPushButton::clicked, this, QV_SLOT(Command1_Click));
     connect(Command2, &QPushButton::clicked, this, QV_SLOT(Command2_Click));
     connect(Command3, &QPushButton::clicked, this, QV_SLOT(Command3_Click));
+    connect(AnalyseSweep, &QPushButton::clicked, this, QV_SLOT(AnalyseSweep_Click));
 }
 
 void TestForm::Form_Load()

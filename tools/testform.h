@@ -2,7 +2,9 @@
 // The test window: the sweep of all four outputs through every code, and the
 // pass/fail self-test. Opened from the panel's logo; closing it ends the program.
 #include <QWidget>
+#include <array>
 #include <cstdint>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -21,6 +23,14 @@ public:
     void Command2_Click();  // "Stop Sweep"
     void Command3_Click();  // "Test"
 
+    // "Analyse Sweep": the analysis window on the last sweep, under the
+    // ranges, coding and resolution the panel showed when it started.
+    // Enabled once a sweep has run, however it ended.
+    void AnalyseSweep_Click();
+    // Where the ranges come from: the panel's range box texts, by channel.
+    // Without a source each channel gets the range its readings fit best.
+    static void SetRangeSource(std::function<QString(int channel)> source);
+
     int16_t StopRequested = 0;
 
     QPushButton* Command1 = nullptr;
@@ -28,6 +38,7 @@ public:
     QPushButton* Command3 = nullptr;
     QLabel* Label1 = nullptr;  // the sweep step in progress
     QLabel* Label2 = nullptr;  // the self-test verdict
+    QPushButton* AnalyseSweep = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -46,8 +57,18 @@ private:
         TestForm& form_;
     };
 
+    // What the analysis needs of a sweep, taken when it starts.
+    struct SweepRecord {
+        std::array<QString, 4> ranges;
+        bool twosComplement = false;
+        int resolution = 16;
+        int32_t steps = 0;  // steps the sweep made
+    };
+
     TestForm();
+    void RecordSweepStart();
     void ShowVerdict(bool failed);
 
     bool loaded_ = false;
+    SweepRecord sweep_;
 };

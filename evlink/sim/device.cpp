@@ -29,7 +29,9 @@ constexpr uint16_t kMidScale = 0x8000;
 }  // namespace
 
 Device::Device(const DeviceConfig& config)
-    : dataMask_(static_cast<uint16_t>(0xFFFFu << (16 - std::clamp(config.resolution, 12, 16)))),
+    : resolution_(std::clamp(config.resolution, 12, 16)),
+      dataMask_(static_cast<uint16_t>(0xFFFFu << (16 - resolution_))),
+      errors_(config.errors),
       alarmBits_(config.alarmBits),
       faultyChannels_(config.faultyChannels)
 {
@@ -139,15 +141,47 @@ double Device::OutputVolts(unsigned channel) const
     const Span* span = SpanOf(range_[channel]);
     if (span == nullptr)
         return 0.0;
-    if ((pins_ & kPinClr) == 0) {
-        if ((control_ & kClrSelect) == 0)
-            return 0.0;
-        return span->bipolar ? span->bottom : span->width / 2;
-    }
     uint16_t code = dac_[channel];
-    if (span->bipolar && TwosComplement())
+    if ((pins_ & kPinClr) == 0) {
+        // The clear level: 0 V, or mid scale (unipolar) / negative full scale (bipolar).
+        const bool select = (control_ & kClrSelect) != 0;
+        code = select != span->bipolar ? kMidScale : 0;
+    } else if (span->bipolar && TwosComplement()) {
         code ^= kMidScale;
-    return span->width * code / 65536.0 + span->bottom;
+    }
+    return Transfer(span->width, span->bottom, code);
+}
+
+double Device::Transfer(double width, double bottom, uint16_t code) const
+{
+    double volts = width * code / 65536.0;
+    if (errors_.gainPpm != 0)
+        volts *= 1 + errors_.gainPpm * 1e-6;
+    if (errors_.inlLsb != 0 || errors_.dnlLsb != 0) {
+        const int top = (1 << resolution_) - 1;
+        const double k = code >> (16 - resolution_);
+        const double lsb = width / (top + 1);
+        const double t = k / top;
+        volts += errors_.inlLsb * lsb * 4 * t * (1 - t);
+        if (code >= kMidScale)
+            volts += errors_.dnlLsb * lsb;
+    }
+    return volts + bottom + errors_.offsetMv * 1e-3;
+}
+
+// Gaussian, by the Box-Muller method over a 64-bit xorshift generator, so
+// that the sequence is the same on every system.
+double Device::Noise()
+{
+    auto uniform = [this] {
+        noiseState_ ^= noiseState_ << 13;
+        noiseState_ ^= noiseState_ >> 7;
+        noiseState_ ^= noiseState_ << 17;
+        return (static_cast<double>(noiseState_ >> 11) + 0.5) / 9007199254740992.0;  // (0, 1)
+    };
+    const double u = uniform();
+    const double v = uniform();
+    return std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
 }
 
 uint16_t Device::AdcCode(double volts)
@@ -162,7 +196,10 @@ uint16_t Device::AdcTransfer(uint16_t command)
     if (command & kAdcStart) {
         const unsigned channel = (command >> kAdcChannelShift) & 3;
         // Bit 15 marks a finished conversion, bits 14 and 13 name its channel.
-        adcResult_ = static_cast<uint16_t>(0x8000 | channel << 13 | AdcCode(OutputVolts(channel)));
+        double volts = OutputVolts(channel);
+        if (errors_.noiseMv != 0)
+            volts += errors_.noiseMv * 1e-3 * Noise();
+        adcResult_ = static_cast<uint16_t>(0x8000 | channel << 13 | AdcCode(volts));
     }
     return out;
 }

@@ -33,10 +33,20 @@ constexpr uint16_t kAdcStart = 1u << 15;
 constexpr unsigned kAdcChannelShift = 10;
 constexpr int kAdcCodes = 8192;  // 13 bits over -10 V .. +10 V
 
+// Static errors of the four outputs, the same on each; all 0 for an ideal part.
+struct StaticErrors {
+    double offsetMv = 0;  // added to every output
+    double gainPpm = 0;   // the span scaled by 1 + gainPpm 1e-6 about its bottom
+    double inlLsb = 0;    // a parabolic bow, this many LSB at mid code, 0 at both ends
+    double dnlLsb = 0;    // codes from mid scale up moved by this many LSB
+    double noiseMv = 0;   // Gaussian noise (standard deviation) on every ADC conversion
+};
+
 struct DeviceConfig {
     int resolution = 16;         // 16, 14 or 12
     uint16_t alarmBits = 0;      // status bits of the power control register
     uint8_t faultyChannels = 0;  // bit n: channel n's output stuck at 0 V
+    StaticErrors errors;
 };
 
 class Device {
@@ -71,8 +81,14 @@ private:
     void ClearAll();
     uint16_t ClearCode(unsigned channel) const;
     bool TwosComplement() const { return (pins_ & kPinBinary) == 0; }
+    // Volts of a code (straight binary, 16 bits) on a span, with the static errors.
+    double Transfer(double width, double bottom, uint16_t code) const;
+    double Noise();
 
+    int resolution_;
     uint16_t dataMask_;
+    StaticErrors errors_;
+    uint64_t noiseState_ = 0x9E3779B97F4A7C15u;  // a fixed seed: runs repeat
     uint16_t alarmBits_;
     uint8_t faultyChannels_;
     std::array<uint16_t, 4> input_{};

@@ -102,7 +102,11 @@ private:
     BoardState& state_;
 };
 
-DeviceConfig ConfigOf(const Options& o) { return DeviceConfig{o.resolution, o.alarmBits, o.faultyChannels}; }
+DeviceConfig ConfigOf(const Options& o)
+{
+    return DeviceConfig{o.resolution, o.alarmBits, o.faultyChannels,
+                        StaticErrors{o.offsetMv, o.gainPpm, o.inlLsb, o.dnlLsb, o.noiseMv}};
+}
 
 }  // namespace
 

@@ -1,0 +1,45 @@
+#pragma once
+// Reading the sweep data file: one line per sweep index, "index,A,B,C,D",
+// each line ending in LF or CR LF.
+#include "ranges.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace analysis {
+
+struct SweepData {
+    // Volts of channels A to D per swept index; all four the same length.
+    std::array<std::vector<float>, kChannels> volts;
+    size_t lines = 0;  // lines read, the unswept ones included
+
+    size_t samples() const { return volts[0].size(); }
+    size_t unswept() const { return lines - samples(); }
+};
+
+struct ReadError {
+    size_t line = 0;  // 1-based; 0 when the file itself could not be read
+    std::string what;
+
+    // "line 12: expected 5 fields, found 4"
+    std::string Text() const;
+};
+
+// Largest file taken (a full sweep's file is about 3.5 MB).
+constexpr size_t kMaxFileBytes = 16u << 20;
+
+// Reads the text of a data file. The indexes must run 0, 1, 2, ... (at most
+// 65,536 lines) and every field must be a number as the writer writes it: a
+// space or "-", digits with at most one ".", an optional exponent; no
+// infinities, no NaN. The trailing run of lines whose four voltages are all
+// exactly 0 is taken as not swept (a stopped sweep's file) and left out of
+// `volts`. False, with `error` naming the line, for a malformed text.
+bool ReadSweepText(std::string_view text, SweepData& data, ReadError& error);
+
+// The same for a file on disk.
+bool ReadSweepFile(const std::string& path, SweepData& data, ReadError& error);
+
+}  // namespace analysis

@@ -1,0 +1,131 @@
+// The simulated board's static errors: the options that set them, and a
+// sweep of the board analysed back to the errors it was given, within the
+// ADC's measurement step. Also qv4816x-analyse run as its users run it.
+#include "analysis/figures.h"
+#include "analysis/report.h"
+#include "options.h"
+#include "sim/device.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace analysis;
+using evlink::sim::Device;
+
+namespace {
+
+// Sweeps the board as the test window does, all four channels on `range`,
+// and returns channel A's readings.
+std::vector<float> sweepBoard(const evlink::sim::DeviceConfig& config, int range, bool twos = false)
+{
+    Device d(config);
+    d.SetPins(twos ? 0x08 : 0x0C);         // CLR high, LDAC low: writes reach the outputs at once
+    d.Frame(2u << 19 | 0x0F);              // power up A to D
+    d.Frame(1u << 19 | 4u << 16 | static_cast<unsigned>(range));
+    std::vector<float> volts(kSweepSteps);
+    for (uint32_t i = 0; i < kSweepSteps; ++i) {
+        d.Frame(4u << 16 | i);
+        d.AdcTransfer(0x8020);
+        volts[i] = static_cast<float>((d.AdcTransfer(0) & 0x1FFF) * 20 / 8192.0 - 10);
+    }
+    return volts;
+}
+
+}  // namespace
+
+TEST(SimErrors, OptionsAreParsedAndBoundedAndZeroByDefault)
+{
+    std::vector<std::string> complaints;
+    auto o = evlink::ParseOptions("only,offset-mv=-2.5,gain-ppm=300,inl-lsb=12,dnl-lsb=0.5,noise-mv=1", &complaints);
+    EXPECT_TRUE(complaints.empty());
+    EXPECT_EQ(o.offsetMv, -2.5);
+    EXPECT_EQ(o.gainPpm, 300);
+    EXPECT_EQ(o.inlLsb, 12);
+    EXPECT_EQ(o.dnlLsb, 0.5);
+    EXPECT_EQ(o.noiseMv, 1);
+    o = evlink::ParseOptions("noise-mv=-1,offset-mv=x,gain-ppm=1e3,inl-lsb=,dnl-lsb=99999999,offset-mv", &complaints);
+    EXPECT_EQ(complaints.size(), 6u);
+    EXPECT_TRUE(o.offsetMv == 0 && o.gainPpm == 0 && o.inlLsb == 0 && o.dnlLsb == 0 && o.noiseMv == 0);
+}
+
+TEST(SimErrors, ASweepGivesBackTheErrorsTheBoardWasGiven)
+{
+    // ±5V keeps the outputs inside the ADC's reach; at 12 bits the
+    // measurement step is one LSB, at 16 bits sixteen.
+    for (const int bits : {12, 16}) {
+        evlink::sim::DeviceConfig config;
+        config.resolution = bits;
+        config.errors = {5, 300, 12, 0, 0};
+        const Conditions c{3, Coding::Binary, bits};
+        const Figures f = Analyse(sweepBoard(config, 3), c).figures;
+        const double step = f.measurementStepLsb;
+        SCOPED_TRACE(bits);
+        EXPECT_NEAR(f.offsetErrorMv, 5, kAdcStepVolts * 1000);
+        EXPECT_NEAR(f.gainErrorPercent, 0.03, 2 * kAdcStepVolts / 10 * 100);
+        EXPECT_NEAR(f.inlEndpointMaxLsb, 12, step);
+        EXPECT_NEAR(f.inlBestfitMaxLsb, 8, step);
+    }
+    // A step of 3 LSB at the major carry, seen in two's complement as well.
+    evlink::sim::DeviceConfig config;
+    config.resolution = 12;
+    config.errors.dnlLsb = 3;
+    for (const bool twos : {false, true}) {
+        const ChannelAnalysis a = Analyse(sweepBoard(config, 4, twos), Conditions{4, twos ? Coding::TwosComplement : Coding::Binary, 12});
+        EXPECT_NEAR(a.dnl[2047], 3, 2 * a.figures.measurementStepLsb);
+        EXPECT_NEAR(a.figures.dnlMaxLsb, 3, 2 * a.figures.measurementStepLsb);
+    }
+    // Noise repeats from run to run, and averages out over a 12-bit code's 16 readings.
+    config.errors = {0, 0, 0, 0, 2};
+    const auto noisy = sweepBoard(config, 3);
+    EXPECT_EQ(noisy, sweepBoard(config, 3));
+    config.errors.noiseMv = 0;
+    EXPECT_NE(noisy, sweepBoard(config, 3));
+    EXPECT_LT(Analyse(noisy, Conditions{3, Coding::Binary, 12}).figures.inlBestfitMaxLsb, 2);
+}
+
+TEST(Command, JsonHelpAndUnreadableFiles)
+{
+    const std::string dir = QV_TEST_SCRATCH;
+    const std::string good = dir + "/ramp.dat";
+    {
+        std::ofstream out(good, std::ios::binary);
+        for (int i = 0; i < 65536; ++i) {
+            const double v = -10 + 20.0 * (i >> 3 << 3) / 65536;  // ±10V through an 8-LSB ADC step
+            out << ' ' << i << ',' << v << ',' << v << ',' << v / 2 << ", 0\r\n";
+        }
+        std::ofstream bad(dir + "/bad.dat", std::ios::binary);
+        bad << " 0, 1, 2, 3, 4\r\n 1, 1, 2, 3\r\n";
+    }
+    auto run = [](const std::string& args, std::string& out) {
+        // No display: the JSON path must not need one.
+        FILE* p = ::popen(("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " QV_ANALYSE " " + args).c_str(), "r");
+        out.clear();
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        const int status = ::pclose(p);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    ASSERT_EQ(run("--json --range A=+-10V,B=\u00B110V --coding binary --resolution 16 " + good + " 2>/dev/null", out), 0) << out;
+    const QJsonArray channels = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object()["channels"].toArray();
+    ASSERT_EQ(channels.size(), 4) << out;
+    EXPECT_EQ(channels[0].toObject()["range"].toString(), QString::fromUtf8("\u00B110V"));
+    EXPECT_EQ(channels[0].toObject()["codes"].toInt(), 65536);
+    EXPECT_NEAR(channels[0].toObject()["measurement_step_lsb"].toDouble(), 8, 1e-9);
+    EXPECT_NEAR(channels[0].toObject()["dnl_min_lsb"].toDouble(), -1, 1e-3);
+    EXPECT_EQ(channels[2].toObject()["range"].toString(), QString::fromUtf8("\u00B15V"));  // the default that fits
+    EXPECT_TRUE(channels[3].toObject()["inl_endpoint_max_lsb"].isNull());
+
+    EXPECT_EQ(run("--json " + dir + "/bad.dat 2>&1", out), 2);
+    EXPECT_EQ(out, "qv4816x-analyse: " + dir + "/bad.dat: line 2: expected 5 comma-separated fields (index, A, B, C, D), found 4\n");
+    EXPECT_EQ(run("--json --range +-11V " + good + " 2>/dev/null", out), 2);
+    EXPECT_EQ(run("--json " + good + " 2>&1 >/dev/null", out), 0);
+    EXPECT_NE(out.find("note: Channel A: the board's ADC measures in steps of 8.0 LSB"), std::string::npos) << out;
+    EXPECT_EQ(run("--help 2>&1", out), 0);
+    EXPECT_EQ(out.rfind("Usage: qv4816x-analyse", 0), 0u);
+}
