@@ -13,7 +13,9 @@
 // compiler keeps the text in the program as written.
 #define QV_EVLINK4_PATH_TAG "EVLINK4 library path:"
 static_assert(sizeof(QV_EVLINK4_PATH_TAG QV_EVLINK4_PATH) <= 4096, "EVLINK4 library path too long");
-extern "C" __attribute__((used)) char qv_evlink4_path_slot[4096] = QV_EVLINK4_PATH_TAG QV_EVLINK4_PATH;
+extern "C" {
+__attribute__((used)) char qv_evlink4_path_slot[4096] = QV_EVLINK4_PATH_TAG QV_EVLINK4_PATH;
+}
 
 namespace Evlink4 {
 namespace {

@@ -6,6 +6,7 @@
 #include "board/boardlink.h"
 #include "board/declare.h"
 #include "platform/runtimeerror.h"
+#include "sweepfigures.h"
 
 #include <charconv>
 #include <cstdio>
@@ -213,8 +214,12 @@ Step Instrument::Sweep(Ctx& ctx)
             return Step::Stop;
         }
     } else if (Is(ctx.command, 1, "ANALysis") && q) {
-        s.PushError(scpi::kExecutionError, "sweep analysis is not available in this version");
-        return Step::Stop;
+        if (!Count(ctx, 0, 1) || refuseWhileRunning() || !needData())
+            return Step::Stop;
+        std::optional<int> ch = 4;
+        if (!ctx.command.params.empty() && !(ch = Channel(ctx, 0, true)))
+            return Step::Stop;
+        ctx.answer = remote::SweepFiguresJson(*ch);
     } else {
         s.PushError(scpi::kUndefinedHeader);
         return Step::Stop;

@@ -102,7 +102,7 @@ TEST(DeviceOutputs, RangesCodingPowerFaultsAndTheAdc)
     // The registers keep only their bits; alarms show in the power register
     // whatever is written; the function switches other than CLR select change
     // no output; a faulty or powered-down channel reads 0 V.
-    Device d = Ready(0, kPinsLdacLow, DeviceConfig{16, 0x0020 | 0x0100, 1u << B});
+    Device d = Ready(0, kPinsLdacLow, DeviceConfig{16, 0x0020 | 0x0100, 1u << B, {}});
     d.Frame(Write(kRangeRegister, All, 0xFFF9));  // +10V
     d.Frame(Write(kPowerRegister, 0, 0xFFFB));    // C powered down
     d.Frame(Write(kControlRegister, kFunctionSwitches, 0xFFFD));

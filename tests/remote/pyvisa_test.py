@@ -2,6 +2,7 @@
 """qv4816x-scpi driven by PyVISA's pure-Python backend on the simulated board:
 the same traffic as the panel for the same actions, several clients, a client
 vanishing mid-sweep, oversized and binary lines, the client limit."""
+import json
 import os
 import random
 import socket
@@ -110,6 +111,8 @@ def a_client_vanishing_mid_sweep(rm, port):
     watcher.write("SWE:ABOR")
     assert watcher.query("*OPC?;SWE:STAT?") == "1;IDLE"
     assert len(watcher.query("SWE:DATA? B,0,10").split(",")) == 10
+    figures = json.loads(watcher.query("SWE:ANAL?"))["channels"]
+    assert [c["channel"] for c in figures] == ["A", "B", "C", "D"], figures
     path = os.path.join(WORKDIR, "remote-sweep.dat")
     watcher.write('SWE:SAVE "%s"' % path)
     assert watcher.query("SYST:ERR?") == '0,"No error"'

@@ -22,6 +22,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpSocket>
 #include <QtTest>
 #include <functional>
@@ -219,6 +222,12 @@ private slots:
         QCOMPARE(data.size(), 3);
         QCOMPARE(data[0].toFloat(), State.SweepVoltsD[0]);
         QCOMPARE(Run(QString("SWE:DATA? A,%1,1").arg(done)), QString("0"));  // not reached
+        // The figures of the stopped sweep: one line of JSON, channel by channel
+        // the same as the whole document's entries.
+        const QJsonArray all = QJsonDocument::fromJson(Run("SWE:ANAL?").toUtf8()).object()["channels"].toArray();
+        QCOMPARE(all.size(), 4);
+        QCOMPARE(QJsonDocument::fromJson(Run("SWE:ANAL? C").toUtf8()).object(), all[2].toObject());
+        QVERIFY(all[0].toObject()["codes"].toInt() <= done);
     }
 
     void tcpClientsLongLinesBinaryAndTheLimit()
