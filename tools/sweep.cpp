@@ -7,6 +7,7 @@
 #include "board/declare.h"
 #include "platform/events.h"
 #include "platform/programend.h"
+#include "platform/repaint.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -41,8 +42,7 @@ void TestForm::Command1_Click()
         State.SweepVoltsB[at] = MeasureChannel(1);
         State.SweepVoltsC[at] = MeasureChannel(2);
         State.SweepVoltsD[at] = MeasureChannel(3);
-        Label1->setText(QString::number(i));
-        Label1->repaint();
+        SetCaptionAndRepaint(*Label1, QString::number(i));
     }
     if (ProgramHasEnded())
         return;
