@@ -7,6 +7,7 @@
 #include "board/ops.h"
 #include "platform/events.h"
 #include "platform/programend.h"
+#include "platform/repaint.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -22,8 +23,7 @@ void TestForm::Command1_Click()
             break;
         ops::SweepStep(i);
         sweep_.steps = i + 1;
-        Label1->setText(QString::number(i));
-        Label1->repaint();
+        SetCaptionAndRepaint(*Label1, QString::number(i));
     }
     AnalyseSweep->setEnabled(true);
     if (ProgramHasEnded())

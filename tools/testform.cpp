@@ -1,6 +1,7 @@
 #include "testform.h"
 
 #include "platform/guard.h"
+#include "platform/numberlabel.h"
 #include "platform/programend.h"
 #include "ui.h"
 
@@ -36,12 +37,14 @@ TestForm::TestForm()
     Command3->setMinimumHeight(40);
 
     // Label1 is named by its text (the step); Label2 by its role and verdict.
-    Label1 = MakeControl<QLabel>(this, "Label1", QString());
+    Label1 = MakeControl<NumberLabel>(this, "Label1", QString());
     Label1->setAccessibleDescription("Code of the sweep step in progress");
     Label1->setText("Label1");
     Label1->setAlignment(Qt::AlignCenter);
     // A fixed size: the count changing at every step relays nothing out.
     Label1->setFixedSize(Label1->fontMetrics().horizontalAdvance("000000") + 8, Label1->sizeHint().height());
+    // Opaque, so that the repaint at every sweep step paints the label alone.
+    Label1->setAutoFillBackground(true);
     Label2 = MakeControl<QLabel>(this, "Label2", "Self-test result");
     Label2->setText("FAIL");
     Label2->setFont(ToolFont(24, true));

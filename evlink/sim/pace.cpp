@@ -3,39 +3,57 @@
 #include <algorithm>
 #include <thread>
 #ifdef __linux__
-#include <sys/prctl.h>
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <sys/timerfd.h>
+#include <unistd.h>
 #endif
 
 namespace evlink::sim {
 namespace {
 
 constexpr std::chrono::microseconds kSpin{50};
-constexpr int kMostRequestsOwed = 10;
 
 #ifdef __linux__
-// The kernel may delay a sleeper's wake-up by the thread's timer slack
-// (50 µs by default), as long as the whole spin stretch. Narrow it for our
-// own sleep only and give the caller's thread its setting back.
-class NarrowTimerSlack {
+// Sleeps on a timer descriptor of its own: its expiry is not stretched by the
+// thread's timer slack (50 µs by default, as long as the whole spin), and the
+// caller's thread keeps its settings without a system call to change them and
+// another to give them back at every request.
+class Sleeper {
 public:
-    NarrowTimerSlack() : old_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0))
+    Sleeper() : fd_(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC)) {}
+    ~Sleeper()
     {
-        if (old_ > 0)
-            prctl(PR_SET_TIMERSLACK, 1000UL, 0, 0, 0);
+        if (fd_ >= 0)
+            close(fd_);
     }
-    ~NarrowTimerSlack()
+    Sleeper(const Sleeper&) = delete;
+    Sleeper& operator=(const Sleeper&) = delete;
+
+    void Until(Clock::time_point t)
     {
-        if (old_ > 0)
-            prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(old_), 0, 0, 0);
+        // The steady clock is CLOCK_MONOTONIC.
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+        itimerspec when{};
+        when.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        when.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        if (fd_ < 0 || ns <= 0 || timerfd_settime(fd_, TFD_TIMER_ABSTIME, &when, nullptr) != 0) {
+            std::this_thread::sleep_until(t);
+            return;
+        }
+        uint64_t expirations = 0;
+        while (read(fd_, &expirations, sizeof expirations) < 0 && errno == EINTR) {
+        }
     }
-    NarrowTimerSlack(const NarrowTimerSlack&) = delete;
-    NarrowTimerSlack& operator=(const NarrowTimerSlack&) = delete;
 
 private:
-    long old_;
+    int fd_;
 };
 #else
-struct NarrowTimerSlack {};
+struct Sleeper {
+    void Until(Clock::time_point t) { std::this_thread::sleep_until(t); }
+};
 #endif
 
 }  // namespace
@@ -43,8 +61,8 @@ struct NarrowTimerSlack {};
 void WaitUntil(Clock::time_point deadline)
 {
     if (deadline - Clock::now() > kSpin) {
-        NarrowTimerSlack slack;
-        std::this_thread::sleep_until(deadline - kSpin);
+        thread_local Sleeper sleeper;
+        sleeper.Until(deadline - kSpin);
     }
     while (Clock::now() < deadline) {
     }
@@ -52,9 +70,10 @@ void WaitUntil(Clock::time_point deadline)
 
 Clock::time_point Pacer::Deadline(Clock::time_point start)
 {
-    // An overrun is made up only by requests that follow at once; after a
-    // pause the link would have been idle anyway.
-    if (start - lastEnd_ > per_)
+    // An overrun is made up by the requests that follow, whatever the caller
+    // does between them; only after a pause longer than anything we could
+    // owe would the link have been idle anyway.
+    if (start - lastEnd_ > per_ * kMostRequestsOwed)
         owed_ = std::chrono::nanoseconds(0);
     const auto credit = std::min(owed_, per_);
     owed_ -= credit;

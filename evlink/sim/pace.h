@@ -2,13 +2,15 @@
 // Keeping the pace of a link: every request takes a set time. The wait
 // sleeps most of the way and spins only the last stretch; when the system
 // wakes us late, the overrun is taken off the requests that follow (up to a
-// bound), so a long run of requests keeps the link's pace.
+// bound), also when the caller works between them, so that a long run of
+// requests keeps the link's pace.
 #include <chrono>
 
 namespace evlink::sim {
 
 using Clock = std::chrono::steady_clock;
 
+// Returns at the deadline (or just after), not before.
 void WaitUntil(Clock::time_point deadline);
 
 class Pacer {
@@ -21,6 +23,10 @@ public:
     void Finish(Clock::time_point deadline);
     // Books a request that ended at `end` instead of its deadline.
     void Book(Clock::time_point deadline, Clock::time_point end);
+
+    // At most this many requests' worth of overrun is owed; a caller away
+    // for longer than that has paused, and what was owed is forgotten.
+    static constexpr int kMostRequestsOwed = 100;
 
 private:
     std::chrono::nanoseconds per_;

@@ -181,8 +181,9 @@ TEST(FrontDrivers, NumberingAcrossDrivers)
     EXPECT_EQ(ArrangeDrivers(ParseOptions("only"), &usb, &both.sim), (std::vector<Driver*>{&both.sim}));
 }
 
-// A late end is taken off the requests that follow at once, up to ten
-// requests' worth, and forgotten after a pause.
+// A late end is taken off the requests that follow, also when the caller
+// works between them, up to a hundred requests' worth, and forgotten after a
+// longer pause. The real wait ends at the deadline, not before, nor long after.
 TEST(FrontOptions, PacerMakesUpOverruns)
 {
     using us = std::chrono::microseconds;
@@ -198,12 +199,26 @@ TEST(FrontOptions, PacerMakesUpOverruns)
     step(100, 250);
     for (int64_t wait : {0, 0, 50})
         step(wait, 0);
-    step(100, 5000);  // very late: at most ten requests' worth is made up
-    for (int i = 0; i < 10; ++i)
+    step(100, 150);
+    t += us(400);  // the caller's own work
+    step(0, 0);
+    t += us(900);
+    step(50, 0);
+    step(100, 50000);  // very late: at most a hundred requests' worth is made up
+    for (int i = 0; i < 100; ++i)
         step(0, 0);
     step(100, 300);
-    t += us(101);  // a pause: nothing owed any more
+    t += us(10001);  // a pause: nothing owed any more
     step(100, 0);
+
+    sim::Pacer real(us(200));
+    const auto begin = sim::Clock::now();
+    for (int i = 0; i < 20; ++i) {
+        const auto deadline = real.Deadline(sim::Clock::now());
+        real.Finish(deadline);
+        EXPECT_GE(sim::Clock::now(), deadline);
+    }
+    EXPECT_LT(sim::Clock::now() - begin, std::chrono::seconds(2));
 }
 
 TEST(LibraryBoth, ExportsTraceAndOptionsFromTheEnvironment)

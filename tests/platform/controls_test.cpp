@@ -1,10 +1,14 @@
 // The display controls: how the user flips a toggle, what code may set without
 // raising events, and what assistive technology reads from each control.
 #include "platform/led.h"
+#include "platform/numberlabel.h"
 #include "platform/numled.h"
+#include "platform/repaint.h"
 #include "platform/toggle.h"
 
 #include <QAccessible>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QtTest>
 
 class ControlsTest : public QObject {
@@ -91,6 +95,80 @@ private slots:
         const QImage before = volts.grab().toImage();
         volts.setValue("-0.0024");  // as wide: the new digits show
         QVERIFY(volts.grab().toImage() != before);
+    }
+
+    // A caption set and painted at once leaves no update queued to wake the
+    // event loop, and the label goes on taking updates as before.
+    void captionPaintedAtOnceQueuesNothing()
+    {
+        QWidget window;
+        auto* label = new QLabel("Label1", &window);
+        (new QVBoxLayout(&window))->addWidget(label);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        label->repaint();
+        QCoreApplication::processEvents();
+        struct Count : QObject {
+            QObject* label = nullptr;
+            int paints = 0, updateRequests = 0;
+            bool eventFilter(QObject* watched, QEvent* e) override
+            {
+                paints += watched == label && e->type() == QEvent::Paint;
+                updateRequests += e->type() == QEvent::UpdateRequest;
+                return false;
+            }
+        } count;
+        count.label = label;
+        label->installEventFilter(&count);
+        window.installEventFilter(&count);
+        for (const char* caption : {"0", "65535", "65535"}) {
+            const int before = count.paints;
+            SetCaptionAndRepaint(*label, caption);
+            QCOMPARE(label->text(), QString(caption));
+            QCOMPARE(count.paints, before + 1);
+        }
+        // Nothing was left queued for the event loop.
+        count.updateRequests = 0;
+        QCoreApplication::processEvents();
+        QCOMPARE(count.updateRequests, 0);
+        QVERIFY(label->updatesEnabled());
+        label->setText("1");
+        QTRY_COMPARE(count.paints, 4);
+    }
+
+    // The counting label looks to the pixel as a plain label does, for every
+    // kind of number, caption, margin, font and state.
+    void numberLabelLooksAsALabelDoes()
+    {
+        NumberLabel fast;
+        QLabel plain;
+        QFont font("MS Sans Serif");
+        font.setPointSizeF(8.25);
+        for (QLabel* l : {static_cast<QLabel*>(&fast), &plain}) {
+            l->setFont(font);
+            l->setAlignment(Qt::AlignCenter);
+            l->setAutoFillBackground(true);
+            l->setFixedSize(61, 17);
+        }
+        auto same = [&](const QString& text) {
+            fast.setText(text);
+            plain.setText(text);
+            return fast.grab().toImage() == plain.grab().toImage();
+        };
+        for (int i = 0; i < 65536; i += i < 1200 ? 1 : 97)
+            QVERIFY2(same(QString::number(i)), qPrintable(QString::number(i)));
+        for (const char* other : {"Label1", "", "12a", "-5", "12345678901"})
+            QVERIFY2(same(other), other);
+        for (QLabel* l : {static_cast<QLabel*>(&fast), &plain})
+            l->setMargin(3);
+        QVERIFY(same("4711"));
+        font.setPointSize(12);
+        for (QLabel* l : {static_cast<QLabel*>(&fast), &plain})
+            l->setFont(font);
+        QVERIFY(same("65535"));
+        for (QLabel* l : {static_cast<QLabel*>(&fast), &plain})
+            l->setEnabled(false);
+        QVERIFY(same("123"));
     }
 };
 
