@@ -22,9 +22,6 @@ using namespace analysis;
 
 namespace {
 
-const QColor kColours[kChannels] = {QColor(0x1f, 0x5f, 0xb4), QColor(0xe0, 0x6c, 0x00), QColor(0x2c, 0x8c, 0x2c),
-                                    QColor(0xc0, 0x20, 0x28)};
-
 QLineSeries* addSeries(PlotView* view, const QColor& colour, Qt::PenStyle style = Qt::SolidLine)
 {
     auto* s = new QLineSeries;
@@ -46,6 +43,13 @@ QString value(double v, int decimals, const char* unit)
 
 }  // namespace
 
+QColor ChannelColour(int channel)
+{
+    static const QColor colours[kChannels] = {QColor(0x1f, 0x5f, 0xb4), QColor(0xe0, 0x6c, 0x00),
+                                              QColor(0x2c, 0x8c, 0x2c), QColor(0xc0, 0x20, 0x28)};
+    return colours[channel & 3];
+}
+
 QWidget* AnalysisWindow::buildPlots()
 {
     plots_ = new QWidget(this);
@@ -58,10 +62,10 @@ QWidget* AnalysisWindow::buildPlots()
     dnlView_ = new PlotView("DNL", "LSB", plots_);
     for (int ch = 0; ch < kChannels; ++ch) {
         const size_t i = static_cast<size_t>(ch);
-        ideal_[i] = addSeries(transferView_, kColours[ch].lighter(150), Qt::DashLine);
-        measured_[i] = addSeries(transferView_, kColours[ch]);
-        inl_[i] = addSeries(inlView_, kColours[ch]);
-        dnl_[i] = addSeries(dnlView_, kColours[ch]);
+        ideal_[i] = addSeries(transferView_, ChannelColour(ch).lighter(150), Qt::DashLine);
+        measured_[i] = addSeries(transferView_, ChannelColour(ch));
+        inl_[i] = addSeries(inlView_, ChannelColour(ch));
+        dnl_[i] = addSeries(dnlView_, ChannelColour(ch));
     }
     for (PlotView* view : {transferView_, inlView_, dnlView_}) {
         layout->addWidget(view, 1);

@@ -123,6 +123,8 @@ QWidget* AnalysisWindow::buildControls()
         box->setObjectName(QString("Show%1").arg(ChannelLetter(ch)));
         box->setAccessibleName(QString("Show channel %1").arg(ChannelLetter(ch)));
         box->setChecked(true);
+        // The boxes are the plots' legend: each in its channel's colour.
+        box->setStyleSheet(QString("QCheckBox { color: %1; font-weight: bold; }").arg(ChannelColour(ch).name()));
         connect(box, &QCheckBox::toggled, this, [this] { refreshPlots(); });
         shown_[static_cast<size_t>(ch)] = box;
         layout->addWidget(box);

@@ -3,8 +3,12 @@
 // the codes dragged across, goes back to every code on a double-click (or
 // Home), and reports the code under the pointer.
 #include <QChartView>
+#include <QColor>
 
 class QValueAxis;
+
+// The colour of channel 0..3 (A..D) in every plot and in the channel boxes.
+QColor ChannelColour(int channel);
 
 class PlotView : public QChartView {
     Q_OBJECT
