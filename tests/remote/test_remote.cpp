@@ -4,6 +4,7 @@
 // remote changes with no traffic of its own, the command tree on the
 // simulated board, the sweep run step by step, and TCP clients at the limits.
 #include "harness.h"
+#include "tests/panel/panelcheck.h"
 
 #include "board/declare.h"
 #include "panel/codefield.h"
@@ -31,24 +32,8 @@
 #include <memory>
 
 namespace {
-QStringList RequestsOf(const std::function<void()>& act)
-{
-    harness::ClearTrace();
-    act();
-    QStringList lines;
-    for (const std::string& line : harness::Requests())
-        lines << QString::fromStdString(line);
-    return lines;
-}
-
-void Pick(QComboBox* box, const QString& text)
-{
-    box->showPopup();
-    QAbstractItemView* list = box->view();
-    const QModelIndex entry = list->model()->index(box->findText(text), 0);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(entry).center());
-    QCoreApplication::processEvents();
-}
+using panelcheck::Pick;
+using panelcheck::RequestsOf;
 
 void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
 }  // namespace
