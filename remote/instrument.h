@@ -84,6 +84,9 @@ private:
 
     // Handlers (instrument_*.cpp).
     Step Common(Ctx& ctx);
+    // A DAC code read back or written, and shown on the front end.
+    int32_t ReadCode(int channel);
+    void WriteCode(int channel, int32_t code);
     Step DacCode(Ctx& ctx);
     Step DacVolts(Ctx& ctx);
     Step DacRange(Ctx& ctx);

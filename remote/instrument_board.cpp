@@ -61,29 +61,34 @@ std::string VoltsText(double v)
 }
 }  // namespace
 
+int32_t Instrument::ReadCode(int channel)
+{
+    const int32_t code = ops::ReadDacCode(static_cast<int16_t>(channel));
+    mirror_.ShowCode(channel, code);
+    return code;
+}
+
+void Instrument::WriteCode(int channel, int32_t code)
+{
+    ops::WriteDacCode(static_cast<int16_t>(channel), code);
+    mirror_.ShowCode(channel, code);
+}
+
 Step Instrument::DacCode(Ctx& ctx)
 {
-    if (ctx.command.query) {
-        if (!Count(ctx, 1, 1))
-            return Step::Stop;
-        const auto ch = Channel(ctx, 0);
-        if (!ch)
-            return Step::Stop;
-        const int32_t code = ops::ReadDacCode(static_cast<int16_t>(*ch));
-        mirror_.ShowCode(*ch, code);
-        ctx.answer = Num(code);
-        return Step::Next;
-    }
-    if (!Count(ctx, 2, 2))
+    if (!Count(ctx, ctx.command.query ? 1 : 2, ctx.command.query ? 1 : 2))
         return Step::Stop;
     const auto ch = Channel(ctx, 0);
     if (!ch)
         return Step::Stop;
+    if (ctx.command.query) {
+        ctx.answer = Num(ReadCode(*ch));
+        return Step::Next;
+    }
     const auto code = Integer(ctx, 1, 0, ops::LargestCode(State.ResolutionBits));
     if (!code)
         return Step::Stop;
-    ops::WriteDacCode(static_cast<int16_t>(*ch), *code);
-    mirror_.ShowCode(*ch, *code);
+    WriteCode(*ch, *code);
     return Step::Next;
 }
 
@@ -100,9 +105,7 @@ Step Instrument::DacVolts(Ctx& ctx)
         return Step::Stop;
     }
     if (ctx.command.query) {
-        const int32_t code = ops::ReadDacCode(static_cast<int16_t>(*ch));
-        mirror_.ShowCode(*ch, code);
-        ctx.answer = VoltsText(CodeToVolts(code, range));
+        ctx.answer = VoltsText(CodeToVolts(ReadCode(*ch), range));
         return Step::Next;
     }
     const auto volts = Number(ctx, 1);
@@ -113,8 +116,7 @@ Step Instrument::DacVolts(Ctx& ctx)
         ctx.session.PushError(scpi::kDataOutOfRange);
         return Step::Stop;
     }
-    ops::WriteDacCode(static_cast<int16_t>(*ch), *code);
-    mirror_.ShowCode(*ch, *code);
+    WriteCode(*ch, *code);
     return Step::Next;
 }
 
