@@ -6,6 +6,9 @@
 #include "driver.h"
 #include "options.h"
 #include "pace.h"
+#include "probe.h"
+
+#include <memory>
 
 #include <optional>
 
@@ -27,7 +30,9 @@ struct BoardState {
     uint64_t requests = 0;  // requests answered so far
     std::optional<uint64_t> unplugAfter;
     Pacer pacer;
+    std::unique_ptr<ProbeWriter> probe;  // the outputs for a simulated meter, when asked for
     bool Unplugged() const { return unplugAfter && requests >= *unplugAfter; }
+    void PublishOutputs();
 };
 
 class SimDriver final : public Driver {
