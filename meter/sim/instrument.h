@@ -3,8 +3,8 @@
 // SCPI-99 commands common DMMs accept, measuring one output of the simulated
 // board through the board's probe file, with noise of its own from a fixed
 // seed, and fault modes for tests.
-#include "sim/noise.h"
-#include "sim/probe.h"
+#include "evlink/sim/noise.h"
+#include "evlink/sim/probe.h"
 
 #include <cstdint>
 #include <deque>

@@ -2,7 +2,7 @@
 // 127.0.0.1, measuring one output of the simulated board. See README.md.
 #include "instrument.h"
 
-#include "options.h"
+#include "evlink/options.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -3,10 +3,10 @@
 // pseudo-terminal standing in for the device file.
 #include "simprocess.h"
 
-#include "instrument.h"
+#include "meter/sim/instrument.h"
 #include "meter/error.h"
 #include "meter/meter.h"
-#include "sim/probe.h"
+#include "evlink/sim/probe.h"
 
 #include <gtest/gtest.h>
 
