@@ -10,12 +10,6 @@
 
 namespace meter {
 
-int MillisecondsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : left > 1'000'000 ? 1'000'000 : static_cast<int>(left);
-}
-
 FdTransport::FdTransport(int fd, bool watchable, bool socket, std::string name, const Timeouts& timeouts)
     : Transport(std::move(name), timeouts), fd_(fd), watchable_(watchable), socket_(socket)
 {

@@ -28,7 +28,4 @@ private:
     bool socket_;
 };
 
-// Milliseconds left until `deadline`, for poll: 0 when it has passed.
-int MillisecondsLeft(Clock::time_point deadline);
-
 }  // namespace meter

@@ -66,6 +66,7 @@ public:
     std::string Query(std::string_view query);
     void Command(std::string_view command) { transport_->Send(command); }
     const std::string& name() const { return transport_->name(); }
+    const Timeouts& timeouts() const { return transport_->timeouts(); }
 
 private:
     std::unique_ptr<Transport> transport_;

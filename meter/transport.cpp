@@ -5,16 +5,19 @@
 #include <cstdio>
 
 namespace meter {
-namespace {
 
-std::string Seconds(std::chrono::milliseconds ms)
+std::string NoAnswerText(const std::string& name, std::chrono::milliseconds timeout)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%g s", static_cast<double>(ms.count()) / 1000.0);
-    return text;
+    std::snprintf(text, sizeof text, "%g s", static_cast<double>(timeout.count()) / 1000.0);
+    return name + ": no answer within " + text;
 }
 
-}  // namespace
+int MillisecondsLeft(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : left > 1'000'000 ? 1'000'000 : static_cast<int>(left);
+}
 
 std::string Quote(std::string_view answer)
 {
@@ -81,7 +84,7 @@ std::string Transport::Receive()
                                                   " bytes, beginning " + Quote(start));
         }
         if (Clock::now() >= deadline)
-            throw Error(Error::Kind::Timeout, name_ + ": no answer within " + Seconds(timeouts_.answer));
+            throw Error(Error::Kind::Timeout, NoAnswerText(name_, timeouts_.answer));
         buffer_.append(chunk, ReadSome(chunk, sizeof chunk, deadline));
     }
 }

@@ -68,5 +68,9 @@ std::unique_ptr<Transport> OpenTransport(const Address& address, const Timeouts&
 std::string Quote(std::string_view answer);
 // Without the blanks (spaces, tabs) around it.
 std::string_view TrimBlanks(std::string_view s);
+// "NAME: no answer within 5 s"
+std::string NoAnswerText(const std::string& name, std::chrono::milliseconds timeout);
+// Milliseconds left until `deadline`, for poll and timers: 0 once it has passed.
+int MillisecondsLeft(Clock::time_point deadline);
 
 }  // namespace meter

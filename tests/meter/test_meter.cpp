@@ -1,7 +1,7 @@
 // The bench meter library: addresses, answers, the conversation over TCP with
 // the simulated meter (and its faults), and the USBTMC path against a
 // pseudo-terminal standing in for the device file.
-#include "simprocess.h"
+#include "simmeterprocess.h"
 
 #include "meter/sim/instrument.h"
 #include "meter/error.h"

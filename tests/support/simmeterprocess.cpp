@@ -1,4 +1,4 @@
-#include "simprocess.h"
+#include "simmeterprocess.h"
 
 #include <cerrno>
 #include <csignal>
