@@ -133,8 +133,14 @@ Wait Run::Step()
             ++next_;
             phase_ = Phase::WriteCode;
             if (onCode)
-                onCode(result);
-            return {Wait::Kind::Now};
+                onCode(result);  // which may stop the run: then the source may be gone
+            if (state_ != RunState::Running)
+                return {Wait::Kind::Idle};
+            // A meter's answers give the caller's events their turn; a source
+            // that cannot be watched gives it here, once per code.
+            if (source_.WatchFd() < 0)
+                return {Wait::Kind::Now};
+            break;
         }
         }
     }

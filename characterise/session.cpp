@@ -35,6 +35,10 @@ bool SameConditions(const analysis::Conditions& a, const analysis::Conditions& b
     return a.range == b.range && a.coding == b.coding && a.resolution == b.resolution;
 }
 
+// How often a missing answer is looked for: a meter that does not answer is
+// given up at most this long after its timeout.
+constexpr int kWatchdogMs = 50;
+
 BoardCodes& Codes()
 {
     static BoardCodes codes;
@@ -65,10 +69,13 @@ Session::Session()
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        if (notifier_)
-            notifier_->setEnabled(false);
-        Tick();
+    connect(&timer_, &QTimer::timeout, this, &Session::Tick);
+    watchdog_.setInterval(kWatchdogMs);
+    connect(&watchdog_, &QTimer::timeout, this, [this] {
+        if (answerDue_ && Clock::now() >= *answerDue_) {
+            answerDue_.reset();
+            Tick();
+        }
     });
 }
 
@@ -172,12 +179,15 @@ void Session::Stop()
     if (!Busy())
         return;
     run_->Stop();
-    Finished();
+    if (!ticking_)  // otherwise the step under way finishes it when it returns
+        Finished();
 }
 
 void Session::Reset()
 {
     Stop();
+    if (ticking_)
+        return;  // asked from within a step: the run stops, and is kept until it returns
     run_.reset();
     writer_.reset();
     source_.reset();
@@ -195,16 +205,20 @@ void Session::Schedule(const Wait& wait)
         timer_.start(meter::MillisecondsLeft(wait.until));
         break;
     case Wait::Kind::Readable:
+        // The notifier stays on for the run: the meter's line carries nothing
+        // but the answers asked for, and each is taken when it is told of.
+        // The answer's deadline is kept by the watchdog, not by a timer of
+        // each reading: a reading costs no timer of its own.
         if (!notifier_ || notifier_->socket() != wait.fd) {
             notifier_ = std::make_unique<QSocketNotifier>(wait.fd, QSocketNotifier::Read);
             connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-                notifier_->setEnabled(false);
-                timer_.stop();
+                answerDue_.reset();
                 Tick();
             });
         }
-        notifier_->setEnabled(true);
-        timer_.start(meter::MillisecondsLeft(wait.until));
+        answerDue_ = wait.until;
+        if (!watchdog_.isActive())
+            watchdog_.start();
         break;
     case Wait::Kind::Idle:
         break;
@@ -216,7 +230,9 @@ void Session::Tick()
     if (!run_ || run_->Ended())
         return;
     const RunState before = run_->state();
+    ticking_ = true;
     const Wait wait = run_->Advance();
+    ticking_ = false;
     if (run_->Ended()) {
         Finished();
         return;
@@ -229,6 +245,8 @@ void Session::Tick()
 void Session::Finished()
 {
     timer_.stop();
+    watchdog_.stop();
+    answerDue_.reset();
     notifier_.reset();
     // After anything but a finished plan the meter may still owe an answer,
     // or be gone: the next run connects afresh.

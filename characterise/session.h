@@ -68,7 +68,10 @@ private:
     std::unique_ptr<ResultsWriter> writer_;
     std::unique_ptr<Run> run_;
     std::string path_;
-    QTimer timer_;
+    QTimer timer_;     // the next step at a time: now, or when the output has settled
+    QTimer watchdog_;  // a meter's answer overdue
+    std::optional<Clock::time_point> answerDue_;
+    bool ticking_ = false;  // within Advance: a Stop asked for there is finished after it
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -39,10 +39,10 @@ bool FdTransport::Wait(short events, std::optional<Clock::time_point> deadline)
     }
 }
 
+// Each read and write is tried first and waited for only when the descriptor
+// is not ready: a meter's answer costs one system call when it is there.
 size_t FdTransport::ReadSome(char* into, size_t size, std::optional<Clock::time_point> deadline)
 {
-    if (watchable_ && !Wait(POLLIN, deadline))
-        return 0;
     for (;;) {
         const ssize_t n = ::read(fd_, into, size);
         if (n > 0)
@@ -51,8 +51,11 @@ size_t FdTransport::ReadSome(char* into, size_t size, std::optional<Clock::time_
             Gone("reading", 0);
         if (errno == EINTR)
             continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT)
-            return 0;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT) {
+            if (!watchable_ || !deadline || !Wait(POLLIN, deadline))
+                return 0;
+            continue;
+        }
         // A terminal whose other side closed reads EIO; a device unplugged, ENODEV.
         Gone("reading", errno == EIO ? 0 : errno);
     }
@@ -61,8 +64,6 @@ size_t FdTransport::ReadSome(char* into, size_t size, std::optional<Clock::time_
 void FdTransport::WriteAll(std::string_view bytes, Clock::time_point deadline)
 {
     while (!bytes.empty()) {
-        if (watchable_ && !Wait(POLLOUT, deadline))
-            throw Error(Error::Kind::Timeout, name() + ": the meter takes no more commands");
         const ssize_t n = socket_ ? ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)
                                   : ::write(fd_, bytes.data(), bytes.size());
         if (n > 0) {
@@ -71,14 +72,11 @@ void FdTransport::WriteAll(std::string_view bytes, Clock::time_point deadline)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!watchable_)
-                throw Error(Error::Kind::Timeout, name() + ": the meter takes no more commands");
-            continue;
-        }
-        if (n < 0 && errno == ETIMEDOUT)
+        const bool full = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        if ((full && (!watchable_ || !Wait(POLLOUT, deadline))) || (n < 0 && errno == ETIMEDOUT))
             throw Error(Error::Kind::Timeout, name() + ": the meter takes no more commands");
-        Gone("writing", n < 0 && errno != EPIPE && errno != EIO && errno != ECONNRESET ? errno : 0);
+        if (!full)
+            Gone("writing", n < 0 && errno != EPIPE && errno != EIO && errno != ECONNRESET ? errno : 0);
     }
 }
 
