@@ -1,4 +1,5 @@
 #include "testform.h"
+#include "board/identity.h"
 
 #include "runtime/guard.h"
 #include "controls/numberlabel.h"
@@ -77,6 +78,7 @@ TestForm::TestForm()
 
 void TestForm::Form_Load()
 {
+    setWindowTitle("QV4816X Test" + QString::fromStdString(SimulatedBoardMark()));
     StopRequested = 0;
     loaded_ = true;  // for good: closing this window ends the program
     Label2->setText("");
