@@ -121,7 +121,13 @@ Step Instrument::SelfTest(Ctx& ctx)
         s.PushError(scpi::kSettingsConflict, held);
         return Step::Stop;
     }
-    const std::string why = connect ? connect() : std::string();
+    std::string why;
+    try {
+        why = connect ? connect() : std::string();
+    } catch (...) {
+        owner::Release();  // never left held by a connection that failed
+        throw;
+    }
     if (!why.empty()) {
         owner::Release();
         s.PushError(scpi::kSelfTestFailed, why);
