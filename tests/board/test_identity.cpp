@@ -33,8 +33,9 @@ TEST(Identity, SimulateAsksOnlyWhenGivenAndKeepsTheOptions)
         EXPECT_EQ(SimulateIfAsked(row.args), row.args.back() == "--simulate");
         const char* now = std::getenv("EVLINK_SIM");
         EXPECT_EQ(now != nullptr, row.after != nullptr) << row.args.back();
-        if (now != nullptr && row.after != nullptr)
+        if (now != nullptr && row.after != nullptr) {
             EXPECT_STREQ(now, row.after);
+        }
     }
     setenv("EVLINK_SIM", saved.c_str(), 1);
 }
