@@ -28,6 +28,7 @@ struct BoardState {
     Device device;
     bool firmwareRunning = false;
     uint64_t requests = 0;  // requests answered so far
+    std::string optionsText;  // the options it was set up with
     std::optional<uint64_t> unplugAfter;
     Pacer pacer;
     std::unique_ptr<ProbeWriter> probe;  // the outputs for a simulated meter, when asked for
