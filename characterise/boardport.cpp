@@ -2,12 +2,14 @@
 
 #include "board/adc.h"
 #include "board/ops.h"
+#include "board/owner.h"
 #include "board/state.h"
 
 namespace characterise {
 
 void BoardCodes::WriteCode(int channel, int code)
 {
+    const owner::OwnWork own;  // the run holds the board: its codes pass
     ops::WriteDacCode(static_cast<int16_t>(channel), ops::ClampCode(code, State.ResolutionBits));
 }
 

@@ -2,6 +2,8 @@
 
 #include "boardport.h"
 
+#include "board/identity.h"
+
 #include <QSocketNotifier>
 #include <cmath>
 #include <ctime>
@@ -122,10 +124,14 @@ std::optional<double> Session::EstimateSeconds(const Plan& plan) const
     return characterise::EstimateSeconds(plan, Codes(plan, header_.conditions.resolution).size(), secondsPerReading_);
 }
 
-bool Session::Start(const Plan& plan, const std::string& path, std::string& why)
+bool Session::Start(const Plan& plan, const std::string& path, owner::Side side, std::string& why)
 {
     if (Busy()) {
         why = "a characterisation run is under way";
+        return false;
+    }
+    if (owner::Current() != owner::Activity::None) {
+        why = "the board is busy: " + owner::Take(owner::Activity::Characterisation, side);
         return false;
     }
     if (plan.codes == CodeSet::List && plan.list.empty()) {
@@ -144,11 +150,17 @@ bool Session::Start(const Plan& plan, const std::string& path, std::string& why)
     header_.plan = plan;
     header_.program = "QV4816X " QV_PROGRAM_VERSION;
     header_.started = UtcNow();
-    header_.board = describeBoard ? describeBoard() : std::string();
+    header_.board = CurrentBoardIdentity().text;
     header_.codesPlanned = codes.size();
-    auto writer = std::make_unique<ResultsWriter>();
-    if (!writer->Open(path, header_, why))
+    if (const std::string held = owner::Take(owner::Activity::Characterisation, side); !held.empty()) {
+        why = "the board is busy: " + held;
         return false;
+    }
+    auto writer = std::make_unique<ResultsWriter>();
+    if (!writer->Open(path, header_, why)) {
+        owner::Release();
+        return false;
+    }
     writer_ = std::move(writer);
     path_ = path;
     run_ = std::make_unique<Run>(header_, std::move(codes), Codes(), *source_, *writer_);
@@ -244,6 +256,7 @@ void Session::Tick()
 
 void Session::Finished()
 {
+    owner::Release();
     timer_.stop();
     watchdog_.stop();
     answerDue_.reset();

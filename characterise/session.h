@@ -6,9 +6,10 @@
 #include "run.h"
 #include "sources.h"
 
+#include "board/owner.h"
+
 #include <QObject>
 #include <QTimer>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,8 +35,10 @@ public:
     std::optional<double> EstimateSeconds(const Plan& plan) const;
 
     // Starts `plan`, its results going to `path` (a connection is made first
-    // unless the one made fits the plan). False, with `why`, when it cannot.
-    bool Start(const Plan& plan, const std::string& path, std::string& why);
+    // unless the one made fits the plan). The run holds the board for `side`
+    // until it ends: nothing else writes to it meanwhile (board/owner.h).
+    // False, with `why`, when it cannot start.
+    bool Start(const Plan& plan, const std::string& path, owner::Side side, std::string& why);
     void Pause();
     void Resume();
     void Stop();
@@ -45,8 +48,6 @@ public:
     const Run* CurrentRun() const { return run_.get(); }  // the last run, ended or not
     const std::string& ResultsPath() const { return path_; }
 
-    // What the board link says of the board, for the results file's header.
-    std::function<std::string()> describeBoard;
     // Ends any run and forgets the meter (tests; program end).
     void Reset();
 

@@ -65,7 +65,7 @@ double RunAlone()
     QEventLoop loop;
     QObject::connect(&session, &characterise::Session::Ended, &loop, &QEventLoop::quit);
     const auto begin = std::chrono::steady_clock::now();
-    if (!session.Start(plan, Scratch("bench-results.txt"), why))
+    if (!session.Start(plan, Scratch("bench-results.txt"), owner::Side::Local, why))
         throw std::runtime_error(why);
     loop.exec();
     const double seconds = Seconds(std::chrono::steady_clock::now() - begin).count();

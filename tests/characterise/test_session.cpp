@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -107,7 +108,7 @@ TEST(CharacteriseSession, MeasuresTheTrueTransferOnEveryRange)
         ASSERT_TRUE(Session::Instance().EstimateSeconds(plan));
         EXPECT_DOUBLE_EQ(Session::Instance().Prepared().meterRangeVolts, 10);  // 10.8 V fits the 10 V range
         const std::string path = Scratch("session-" + std::to_string(range) + ".txt");
-        ASSERT_TRUE(Session::Instance().Start(plan, path, why)) << why;
+        ASSERT_TRUE(Session::Instance().Start(plan, path, owner::Side::Local, why)) << why;
         WaitForEnd();
         const characterise::Run* run = Session::Instance().CurrentRun();
         EXPECT_EQ(run->state(), RunState::Done) << run->message();
@@ -115,6 +116,7 @@ TEST(CharacteriseSession, MeasuresTheTrueTransferOnEveryRange)
         EXPECT_EQ(r.end, "done");
         EXPECT_EQ(r.header.meterIdentity.rfind("QV4816X,QV-SIMDMM,", 0), 0u);
         EXPECT_EQ(r.header.conditions.range, range);
+        EXPECT_EQ(r.header.board.rfind("SIMULATED,", 0), 0u) << r.header.board;
         ASSERT_EQ(r.codes.size(), r.header.codesPlanned);
         for (const auto& c : r.codes)
             ASSERT_NEAR(c.Mean(), Model(r.header.conditions, c.code), 0.1 * r.header.conditions.lsb())
@@ -132,7 +134,7 @@ TEST(CharacteriseSession, TheBoardsAdcServesAsMeter)
     plan.settleMs = 0;
     std::string why;
     const std::string path = Scratch("session-adc.txt");
-    ASSERT_TRUE(Session::Instance().Start(plan, path, why)) << why;
+    ASSERT_TRUE(Session::Instance().Start(plan, path, owner::Side::Local, why)) << why;
     WaitForEnd();
     const Results r = ReadBack(path);
     EXPECT_EQ(r.end, "done");
@@ -158,7 +160,7 @@ TEST(CharacteriseSession, AMeterThatFailsStopsTheRunAndKeepsTheFile)
         ASSERT_TRUE(sim.ok());
         const std::string path = Scratch(std::string("session-fault") + option + ".txt");
         std::string why;
-        ASSERT_TRUE(Session::Instance().Start(MeterPlan(sim), path, why)) << why;
+        ASSERT_TRUE(Session::Instance().Start(MeterPlan(sim), path, owner::Side::Remote, why)) << why;
         WaitForEnd();
         const characterise::Run* run = Session::Instance().CurrentRun();
         EXPECT_EQ(run->state(), RunState::Failed);
@@ -178,8 +180,8 @@ TEST(CharacteriseSession, PauseResumeStop)
     Session& s = Session::Instance();
     const std::string path = Scratch("session-pause.txt");
     std::string why;
-    ASSERT_TRUE(s.Start(MeterPlan(sim), path, why)) << why;
-    EXPECT_FALSE(s.Start(MeterPlan(sim), path, why));  // one run at a time
+    ASSERT_TRUE(s.Start(MeterPlan(sim), path, owner::Side::Remote, why)) << why;
+    EXPECT_FALSE(s.Start(MeterPlan(sim), path, owner::Side::Remote, why));  // one run at a time
     EXPECT_EQ(why, "a characterisation run is under way");
     QEventLoop loop;
     const auto paused = QObject::connect(&s, &Session::Changed, [&] {
@@ -196,6 +198,9 @@ TEST(CharacteriseSession, PauseResumeStop)
     QTimer::singleShot(50, &loop, &QEventLoop::quit);  // nothing moves while paused
     loop.exec();
     EXPECT_EQ(ReadBack(path).codes.size(), 3u);
+    // The run holds the board, paused or not: nothing else writes, not even the windows.
+    EXPECT_THROW(ops::WriteDacCode(0, 5), owner::Refused);
+    EXPECT_EQ(owner::Take(owner::Activity::Sweep, owner::Side::Local), "a characterisation run is under way");
     s.Resume();
     const auto stopper = QObject::connect(&s, &Session::Changed, [&] {
         if (s.CurrentRun()->done() == 6)
@@ -207,6 +212,14 @@ TEST(CharacteriseSession, PauseResumeStop)
     const Results r = ReadBack(path);
     EXPECT_EQ(r.codes.size(), 6u);
     EXPECT_EQ(r.end, "stopped");
+    EXPECT_EQ(owner::Current(), owner::Activity::None);
+
+    // A sweep holds the board: no run starts, and nothing is written.
+    ASSERT_EQ(owner::Take(owner::Activity::Sweep, owner::Side::Remote), "");
+    EXPECT_FALSE(s.Start(MeterPlan(sim), Scratch("session-refused.txt"), owner::Side::Local, why));
+    EXPECT_EQ(why, "the board is busy: a sweep is running");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Scratch("session-refused.txt"))));
+    owner::Release();
 }
 
 }  // namespace
