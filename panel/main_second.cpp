@@ -1,17 +1,21 @@
 // The second version of the program.
 #include "board/boardlink.h"
 #include "panel/mainform.h"
+#include "panel/options.h"
 #include "panel/remotefollow.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    PanelOptions options;
+    if (const int status = ParsePanelOptions(SecondEdition(), argc, argv, options); status >= 0)
+        return status;
     QApplication app(argc, argv);
     UseEdition(SecondEdition());
     if (!ProgramStart())
         return 0;
-    if (!StartRemoteIfAsked(app.arguments()))
+    if (!StartRemoteIfAsked(options))
         return 1;
     return app.exec();
 }

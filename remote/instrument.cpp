@@ -12,6 +12,8 @@ using scpi::Matches;
 
 void Session::PushError(int code, std::string info)
 {
+    if (onError)
+        onError(*this, code, info);
     if (code <= -100 && code > -200)
         esr |= 32;  // command error
     else if (code <= -200 && code > -300)
@@ -49,6 +51,8 @@ Instrument::Instrument(PanelMirror& mirror, QObject* parent)
 bool Instrument::RunText(Session& session, std::string_view text, LineRun& line, std::string& reply)
 {
     line = LineRun{};
+    session.line.assign(text);
+    ++session.lineNumber;
     line.commands = scpi::ParseLine(text);
     return Run(session, line, reply);
 }
@@ -75,6 +79,7 @@ bool Instrument::Run(Session& session, LineRun& line, std::string& reply)
         reply += line.answers[i];
     }
     line.next = line.commands.size();
+    session.line.clear();
     return true;
 }
 

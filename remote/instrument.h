@@ -24,6 +24,12 @@ struct Session {
     int sre = 0;
     int testTicket = 0;    // the self-test this client waits for
     bool opcWanted = false;  // *OPC given while busy
+    // The line being run and its number (from 1), for error reports.
+    std::string line;
+    long long lineNumber = 0;
+    // Told of every error as it is queued (the standard-input transport
+    // reports them on standard error).
+    std::function<void(const Session&, int code, const std::string& info)> onError;
 
     static constexpr size_t kMaxErrors = 32;
     void PushError(int code, std::string info = {});
@@ -47,6 +53,8 @@ public:
     // Saves the sweep data file; false and `why` on failure. The data file
     // writer of the board's sweep record unless replaced.
     std::function<bool(const std::string& path, std::string& why)> saveSweep;
+    // Given to the standard-input client's status as its error report.
+    std::function<void(const Session&, int code, const std::string& info)> stdioErrors;
 
     // Runs the line from where it stopped. True when it is finished (`reply`
     // holds the answers joined with ';', empty for none); false when it waits

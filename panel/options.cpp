@@ -1,0 +1,51 @@
+#include "options.h"
+
+#include "board/boardlink.h"
+#include "runtime/cmdline.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+std::string ProgramName(const char* argv0)
+{
+    std::string name = argv0 != nullptr ? argv0 : "qv4816x";
+    const size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+std::string VersionText(const Edition& e)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%d.%02d.%04d (package %s)", e.major, e.minor, e.revision,
+                  cmdline::PackageVersion());
+    return buf;
+}
+}  // namespace
+
+int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv, PanelOptions& out)
+{
+    using V = cmdline::Option::Value;
+    const cmdline::Program program{
+        ProgramName(argc > 0 ? argv[0] : nullptr),
+        "[--remote[=HOST:PORT]]",
+        std::string("The register panel of the QV4816X evaluation board (") + edition.title + ").",
+        "The simulated board and the trace are chosen in the environment\n"
+        "(EVLINK_SIM, EVLINK_TRACE): see the man page.",
+        VersionText(edition),
+        {
+            {"remote", V::Optional, "HOST:PORT",
+             "serve the SCPI commands of qv4816x-scpi while the\n"
+             "panel runs (default 127.0.0.1:5025; port 0 picks a\n"
+             "free one, printed on standard error)"},
+            // The board's simulation: its options come here.
+        },
+    };
+    cmdline::Parsed parsed;
+    if (const int status = cmdline::Parse(program, argc, argv, parsed); status >= 0)
+        return status;
+    out = PanelOptions{};
+    out.remote = parsed.Has("remote");
+    out.remoteAddress = parsed.Value("remote").value_or("");
+    return -1;
+}
