@@ -34,8 +34,12 @@ int Session::StatusByte() const
     int stb = 0;
     if (!errors.empty())
         stb |= 4;
+    if ((questionable.event & questionable.enable) != 0)
+        stb |= 8;
     if ((esr & ese) != 0)
         stb |= 32;
+    if ((operation.event & operation.enable) != 0)
+        stb |= 128;
     if ((stb & sre) != 0)
         stb |= 64;
     return stb;
@@ -85,6 +89,20 @@ bool Instrument::Run(Session& session, LineRun& line, std::string& reply)
 
 Instrument::Step Instrument::Execute(Ctx& ctx)
 {
+    // The clients' event registers latch what changed since their last
+    // command, and what this one changes.
+    struct Latch {
+        Instrument& i;
+        Session& s;
+        void operator()()
+        {
+            i.AlarmConditions();
+            s.operation.Latch(i.operation_);
+            s.questionable.Latch(i.questionable_);
+        }
+        ~Latch() { (*this)(); }
+    } latch{*this, ctx.session};
+    latch();
     if (ctx.command.error != scpi::kNoError) {
         ctx.session.PushError(ctx.command.error, ctx.command.info);
         return Step::Stop;
@@ -162,6 +180,23 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"SYSTem:ERRor", &Instrument::System},
         {"SYSTem:ERRor:NEXT", &Instrument::System},
         {"SYSTem:ERRor:COUNt", &Instrument::System},
+        {"SYSTem:ERRor:ALL", &Instrument::ErrorQueue},
+        {"SYSTem:ERRor:CODE", &Instrument::ErrorQueue},
+        {"SYSTem:ERRor:CODE:NEXT", &Instrument::ErrorQueue},
+        {"SYSTem:ERRor:CODE:ALL", &Instrument::ErrorQueue},
+        {"STATus:OPERation", &Instrument::Status},
+        {"STATus:OPERation:EVENt", &Instrument::Status},
+        {"STATus:OPERation:CONDition", &Instrument::Status},
+        {"STATus:OPERation:ENABle", &Instrument::Status},
+        {"STATus:OPERation:PTRansition", &Instrument::Status},
+        {"STATus:OPERation:NTRansition", &Instrument::Status},
+        {"STATus:QUEStionable", &Instrument::Status},
+        {"STATus:QUEStionable:EVENt", &Instrument::Status},
+        {"STATus:QUEStionable:CONDition", &Instrument::Status},
+        {"STATus:QUEStionable:ENABle", &Instrument::Status},
+        {"STATus:QUEStionable:PTRansition", &Instrument::Status},
+        {"STATus:QUEStionable:NTRansition", &Instrument::Status},
+        {"STATus:PRESet", &Instrument::Status},
         {"SYSTem:VERSion", &Instrument::System},
     };
     // The path rule first; a header that names no command there is taken
@@ -199,6 +234,16 @@ void Instrument::Reset()
     SetBoardStartValues();
     mirror_.ShowResolution(16);
     mirror_.ShowPulseLdac(true);
+    // The device as after power-on: every channel and the reference powered
+    // down (one frame), every range +5V, every code 0, the control register 0.
+    State.PowerData = 0;
+    ops::SetPowerBit(4, false);
+    for (int16_t c = 0; c < 4; ++c)
+        ops::WriteRange(c, 0);
+    for (int16_t c = 0; c < 4; ++c)
+        ops::WriteDacCode(c, 0);
+    State.ControlData = 0;
+    ops::SetControlBit(0, false);
     ShowAll(ops::StartUpTraffic());
 }
 
@@ -225,5 +270,6 @@ void Instrument::FinishSweep()
 {
     sweepTimer_.stop();
     sweepRunning_ = false;
+    operation_.Set(status::kSweeping, false);
     emit Idle();
 }

@@ -51,6 +51,8 @@ Step Instrument::Common(Ctx& ctx)
             return Step::Stop;
         s.errors.clear();
         s.esr = 0;
+        s.operation.event = 0;
+        s.questionable.event = 0;
         s.opcWanted = false;
     } else if (name == "OPC" || name == "WAI") {
         if (!noParams())
@@ -90,6 +92,10 @@ Step Instrument::Common(Ctx& ctx)
         if (!noParams())
             return Step::Stop;
         ctx.answer = Num(s.StatusByte());
+    } else if (name == "OPT" && q) {
+        if (!noParams())
+            return Step::Stop;
+        ctx.answer = "0";  // no options
     } else if (name == "TST" && q) {
         if (!noParams())
             return Step::Stop;
@@ -120,6 +126,7 @@ Step Instrument::SelfTest(Ctx& ctx)
         return Step::Next;
     }
     testRunning_ = true;
+    operation_.Set(status::kSelfTesting, true);
     s.testTicket = ++testTicket_;
     // The pause lets the board settle after its connection; the other clients
     // are served meanwhile.
@@ -132,6 +139,7 @@ Step Instrument::SelfTest(Ctx& ctx)
         }
         testResult_ = pass ? "0" : "1";
         testRunning_ = false;
+        operation_.Set(status::kSelfTesting, false);
         emit Idle();
     });
     return Step::Wait;
@@ -163,6 +171,7 @@ Step Instrument::Sweep(Ctx& ctx)
         ops::StartSweepArrays();
         sweepNext_ = 0;
         sweepRunning_ = true;
+        operation_.Set(status::kSweeping, true);
         sweepTimer_.start();
     } else if (Is(ctx.command, 1, "ABORt") && !q) {
         if (!Count(ctx, 0, 0))

@@ -162,9 +162,11 @@ private slots:
         // *RST: the start-up traffic again, pulse LDAC ticked, 16 bits.
         Run("PINS:LDAC:PULS OFF;:DAC:RES 14");
         const QStringList reset = RequestsOf([&] { Run("*RST"); });
-        QCOMPARE(reset.size(), 2 + 10 * 2 + 1);
-        QCOMPARE(reset[0], QString("request code=222 dir=0 value=0x009D index=0x0000 length=0"));
-        QCOMPARE(reset[1], reset[0]);
+        // First the device's power-on state: powered down, +5V, codes 0, control 0.
+        QCOMPARE(reset.size(), 10 + 2 + 10 * 2 + 1);
+        QCOMPARE(reset[10], QString("request code=222 dir=0 value=0x009D index=0x0000 length=0"));
+        QCOMPARE(reset[11], reset[10]);
+        QCOMPARE(Run("POW:REG?;:DAC:RANG? B;:DAC:CODE? C;:CONT:REG?"), QString("0;UNI5;0;0"));
         QVERIFY(reset.last().startsWith("request code=218 dir=1 value=0xA000 index=0x0000 length=2"));
         QVERIFY(form->Check1->isChecked() && form->Mnu16->isChecked() && State.ResolutionBits == 16);
 
