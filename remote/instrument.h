@@ -62,6 +62,8 @@ struct Session {
     bool opcWanted = false;  // *OPC given while busy
     StatusRegister operation;
     StatusRegister questionable;
+    int realBits = 0;       // FORMat: 0 ASCii, 32 or 64 REAL
+    bool swapped = false;   // FORMat:BORDer SWAPped: least significant byte first
     // The line being run and its number (from 1), for error reports.
     std::string line;
     long long lineNumber = 0;
@@ -80,6 +82,10 @@ struct LineRun {
     size_t next = 0;
     std::vector<std::string> answers;
 };
+
+// Numbers of a data query in the client's FORMat: comma-separated ASCII, or
+// one definite-length block "#<n><length><bytes>" of REAL,32 or REAL,64.
+std::string DataAnswer(const Session& s, const float* values, size_t count);
 
 class Instrument : public QObject {
     Q_OBJECT
@@ -155,6 +161,7 @@ private:
     Step System(Ctx& ctx);
     Step SelfTest(Ctx& ctx);
     Step Status(Ctx& ctx);
+    Step Format(Ctx& ctx);
     Step ErrorQueue(Ctx& ctx);
     // The alarm bits of the power register as last read or written.
     void AlarmConditions();

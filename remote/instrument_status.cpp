@@ -8,7 +8,7 @@
 #include "runtime/runtimeerror.h"
 #include "sweepfigures.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
 
 using Step = Instrument::Step;
@@ -16,13 +16,6 @@ using scpi::Param;
 using namespace params;
 
 namespace {
-std::string FloatText(float v)
-{
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
 std::string VersionText()
 {
     const Edition& e = CurrentEdition();
@@ -46,6 +39,8 @@ Step Instrument::Common(Ctx& ctx)
         if (!noParams())
             return Step::Stop;
         Reset();
+        s.realBits = 0;
+        s.swapped = false;
     } else if (name == "CLS" && !q) {
         if (!noParams())
             return Step::Stop;
@@ -161,7 +156,12 @@ Step Instrument::Sweep(Ctx& ctx)
         s.PushError(scpi::kSettingsConflict, "no sweep data yet");
         return false;
     };
-    if (Is(ctx.command, 1, "STARt") && !q) {
+    // The names instruments use beside the SWEep subtree's: INITiate[:IMMediate]
+    // starts, ABORt stops, FETCh[:SWEep]? answers the data.
+    const bool start = Is(ctx.command, 1, "STARt") || Is(ctx.command, 0, "INITiate");
+    const bool abort = Is(ctx.command, 1, "ABORt") || (ctx.command.nodes.size() == 1 && Is(ctx.command, 0, "ABORt"));
+    const bool data = Is(ctx.command, 1, "DATA") || Is(ctx.command, 0, "FETCh");
+    if (start && !q) {
         if (!Count(ctx, 0, 0) || refuseWhileRunning())
             return Step::Stop;
         if (testRunning_) {
@@ -173,7 +173,7 @@ Step Instrument::Sweep(Ctx& ctx)
         sweepRunning_ = true;
         operation_.Set(status::kSweeping, true);
         sweepTimer_.start();
-    } else if (Is(ctx.command, 1, "ABORt") && !q) {
+    } else if (abort && !q) {
         if (!Count(ctx, 0, 0))
             return Step::Stop;
         if (sweepRunning_)
@@ -186,7 +186,7 @@ Step Instrument::Sweep(Ctx& ctx)
         if (!Count(ctx, 0, 0))
             return Step::Stop;
         ctx.answer = Num(sweepNext_) + "," + Num(ops::kSweepSamples);
-    } else if (Is(ctx.command, 1, "DATA") && q) {
+    } else if (data && q) {
         if (!Count(ctx, 1, 3) || refuseWhileRunning() || !needData())
             return Step::Stop;
         const auto ch = Channel(ctx, 0);
@@ -202,13 +202,8 @@ Step Instrument::Sweep(Ctx& ctx)
         const std::vector<float>* arrays[4] = {&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC,
                                                &State.SweepVoltsD};
         const std::vector<float>& v = *arrays[*ch];
-        std::string& a = ctx.answer;
-        a.reserve(static_cast<size_t>(*count) * 10);
-        for (int32_t i = *first; i < *first + *count && static_cast<size_t>(i) < v.size(); ++i) {
-            if (i > *first)
-                a += ',';
-            a += FloatText(v[static_cast<size_t>(i)]);
-        }
+        const size_t from = std::min(static_cast<size_t>(*first), v.size());
+        ctx.answer = DataAnswer(s, v.data() + from, std::min(static_cast<size_t>(*count), v.size() - from));
     } else if (Is(ctx.command, 1, "SAVE") && !q) {
         if (!Count(ctx, 1, 1) || refuseWhileRunning() || !needData())
             return Step::Stop;
