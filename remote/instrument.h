@@ -86,6 +86,8 @@ struct LineRun {
 // Numbers of a data query in the client's FORMat: comma-separated ASCII, or
 // one definite-length block "#<n><length><bytes>" of REAL,32 or REAL,64.
 std::string DataAnswer(const Session& s, const float* values, size_t count);
+// Where *SAV n keeps its settings: $XDG_DATA_HOME/qv4816x/setups/<version>/n.scpi.
+std::string SetupPath(int n);
 
 class Instrument : public QObject {
     Q_OBJECT
@@ -162,6 +164,8 @@ private:
     Step SelfTest(Ctx& ctx);
     Step Status(Ctx& ctx);
     Step Format(Ctx& ctx);
+    Step Setup(Ctx& ctx);  // *LRN?, *SAV, *RCL
+    std::string Learn();
     Step ErrorQueue(Ctx& ctx);
     // The alarm bits of the power register as last read or written.
     void AlarmConditions();

@@ -87,6 +87,8 @@ Step Instrument::Common(Ctx& ctx)
         if (!noParams())
             return Step::Stop;
         ctx.answer = Num(s.StatusByte());
+    } else if ((name == "LRN" && q) || ((name == "SAV" || name == "RCL") && !q)) {
+        return Setup(ctx);
     } else if (name == "OPT" && q) {
         if (!noParams())
             return Step::Stop;

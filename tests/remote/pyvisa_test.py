@@ -5,6 +5,7 @@ vanishing mid-sweep, oversized and binary lines, the client limit."""
 import json
 import os
 import random
+import shutil
 import socket
 import struct
 import subprocess
@@ -20,7 +21,7 @@ IDN = "QV,QV4816X,0,1.01.0006"
 def start(*args, sim="only"):
     trace = os.path.join(WORKDIR, "scpi-%d.trace" % os.getpid())
     open(trace, "w").close()
-    env = dict(os.environ, EVLINK_SIM=sim, EVLINK_TRACE=trace)
+    env = dict(os.environ, EVLINK_SIM=sim, EVLINK_TRACE=trace, XDG_DATA_HOME=os.path.join(WORKDIR, "xdg"))
     proc = subprocess.Popen([PROG, "--listen", "127.0.0.1:0", *args], env=env,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     line = proc.stdout.readline()
@@ -164,7 +165,7 @@ def status_polling_and_binary_blocks(rm, port):
     inst.close()
 
 
-def settings_survive_a_restart(rm, port, data_home):
+def settings_saved(rm, port):
     inst = visa(rm, port)
     inst.write("*RST;:DAC:RANG B,BIP5;:DAC:CODE B,1234;:POW:DAC B,ON;:CONT:CLAM ON;:PINS:LDAC:PULS OFF")
     learnt = inst.query("*LRN?")
@@ -207,6 +208,7 @@ def the_ninth_client_is_refused(port):
 
 
 def main():
+    shutil.rmtree(os.path.join(WORKDIR, "xdg"), ignore_errors=True)
     rm = pyvisa.ResourceManager("@py")
     proc, port, trace = start()
     try:
@@ -215,8 +217,23 @@ def main():
         oversized_and_binary_lines(port)
         a_client_vanishing_mid_sweep(rm, port)
         status_polling_and_binary_blocks(rm, port)
+        learnt = settings_saved(rm, port)
         the_ninth_client_is_refused(port)
         assert proc.poll() is None, "the server ended"
+    finally:
+        proc.terminate()
+        proc.wait(10)
+    # *RCL in a new server gives the settings *SAV kept.
+    proc, port, _ = start()
+    try:
+        inst = visa(rm, port)
+        assert inst.query("*LRN?") != learnt
+        inst.write("*RCL 3")
+        assert inst.query("*LRN?") == learnt
+        assert "DAC:CODE B,1234" in learnt and "DAC:RANG B,BIP5" in learnt and "CLAM 1" in learnt, learnt
+        inst.write("*RCL 7")
+        assert inst.query("SYST:ERR:CODE?") == "-257"
+        inst.close()
     finally:
         proc.terminate()
         proc.wait(10)

@@ -158,7 +158,7 @@ TEST(Scpi, MutatedInputIsAnsweredOrRefusedNeverCrashes)
         "POW:DAC A,1;REF ON;ALAR?", "PINS:CLR 0;BIN 1;LDAC:PULS OFF;:PINS:LDAC 0;WORD?", "REG:ALL?",
         "MEAS:VOLT? ALL", "SWE:STAT?;PROG?", "SWE:DATA? A,0,4", "SYST:ERR?;ERR:COUN?;VERS?",
         "MEASure:VOLTage? B", "DAC:CODE A,'x'", ":DAC:VOLT? B", "STAT:OPER:ENAB 8;PTR?;:STAT:QUES?;PRES",
-        "SYST:ERR:ALL?;:SYST:ERR:CODE?", "*OPT?", "FORM REAL,64;BORD SWAP;:FETC? A,0,2;:FORM ASC", "INIT;:ABOR",
+        "SYST:ERR:ALL?;:SYST:ERR:CODE?", "*OPT?", "FORM REAL,64;BORD SWAP;:FETC? A,0,2;:FORM ASC", "INIT;:ABOR", "*LRN?", "*RCL 11",
     };
     std::mt19937 rng(4816);
     const std::string alphabet = "*:;,?#HQB\"' \t.-+eE0123456789ABCDabcdxyzONF\x01\x7f\xff";
