@@ -30,6 +30,8 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
         ProgramName(argc > 0 ? argv[0] : nullptr),
         "[--remote[=HOST:PORT]]",
         std::string("The register panel of the QV4816X evaluation board (") + edition.title + ").",
+        "Qt's own options are taken too: -platform NAME, -style NAME,\n"
+        "-stylesheet FILE, -display DISPLAY, -geometry G, -reverse.\n"
         "The simulated board and the trace are chosen in the environment\n"
         "(EVLINK_SIM, EVLINK_TRACE): see the man page.",
         VersionText(edition),
@@ -39,6 +41,16 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
              "panel runs (default 127.0.0.1:5025; port 0 picks a\n"
              "free one, printed on standard error)"},
             // The board's simulation: its options come here.
+
+            // Qt's own, read by the application object.
+            {"platform", V::Required, "NAME", {}, 0, true},
+            {"style", V::Required, "NAME", {}, 0, true},
+            {"stylesheet", V::Required, "FILE", {}, 0, true},
+            {"display", V::Required, "DISPLAY", {}, 0, true},
+            {"geometry", V::Required, "GEOMETRY", {}, 0, true},
+            {"qwindowgeometry", V::Required, "GEOMETRY", {}, 0, true},
+            {"qwindowtitle", V::Required, "TITLE", {}, 0, true},
+            {"reverse", V::None, {}, {}, 0, true},
         },
     };
     cmdline::Parsed parsed;

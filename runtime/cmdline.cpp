@@ -13,7 +13,15 @@ const Option* FindLong(const Program& program, const std::string& name)
         if (o->name == name)
             return o;
     for (const Option& o : program.options)
-        if (o.name == name)
+        if (o.name == name && !o.toolkit)
+            return &o;
+    return nullptr;
+}
+
+const Option* FindToolkit(const Program& program, const std::string& name)
+{
+    for (const Option& o : program.options)
+        if (o.name == name && o.toolkit)
             return &o;
     return nullptr;
 }
@@ -72,7 +80,8 @@ std::string HelpText(const Program& program)
         text += program.description + "\n";
     text += "\nOptions:\n";
     for (const Option& o : program.options)
-        OptionHelp(text, o);
+        if (!o.toolkit)
+            OptionHelp(text, o);
     OptionHelp(text, kHelp);
     OptionHelp(text, kVersion);
     if (!program.footer.empty())
@@ -121,6 +130,10 @@ int Parse(const Program& program, int argc, const char* const* argv, Parsed& out
             }
         } else if (arg.size() == 2) {
             option = FindShort(program, arg[1]);
+        } else if (const Option* toolkit = FindToolkit(program, arg.substr(1))) {
+            if (toolkit->value == Option::Value::Required && ++i >= argc)
+                return Fail(program, "option '" + arg + "' needs a value (" + toolkit->valueName + ")");
+            continue;  // the toolkit reads it itself
         }
         if (option == nullptr)
             return Fail(program, "unknown option '" + shown + "'");

@@ -17,6 +17,9 @@ struct Option {
     std::string valueName;  // "HOST:PORT"
     std::string help;       // lines after the first are indented in --help
     char shortName = 0;
+    // Written with one dash (-platform NAME) and left in argv for the toolkit:
+    // not listed among the options of --help, not in Parsed.
+    bool toolkit = false;
 };
 
 struct Program {

@@ -11,7 +11,7 @@ using V = cmdline::Option::Value;
 const cmdline::Program kProgram{
     "prog", "[OPTION]... [FILE]", "", "", "9.9",
     {{"listen", V::Required, "HOST:PORT", "where", 0}, {"remote", V::Optional, "ADDR", "serve", 0},
-     {"json", V::None, {}, "as JSON", 'j'}},
+     {"json", V::None, {}, "as JSON", 'j'}, {"platform", V::Required, "NAME", {}, 0, true}},
     1,
 };
 
@@ -52,6 +52,9 @@ TEST(CommandLine, GnuForms)
         {{"--help", "--bogus"}, 0, "", ""},
         {{"--version"}, 0, "", ""},
         {{"-h"}, 0, "", ""},
+        {{"-platform", "offscreen", "--json"}, -1, "json;", ""},  // left to the toolkit
+        {{"-platform"}, 2, "", ""},
+        {{"--platform=x"}, 2, "", ""},
     };
     for (const Row& row : rows) {
         std::vector<const char*> argv{"prog"};
