@@ -1,5 +1,6 @@
 // The second version of the program.
 #include "board/boardlink.h"
+#include "board/identity.h"
 #include "panel/mainform.h"
 #include "panel/options.h"
 #include "panel/remotefollow.h"
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
     if (const int status = ParsePanelOptions(SecondEdition(), argc, argv, options); status >= 0)
         return status;
     QApplication app(argc, argv);
+    SimulateIfAsked(app.arguments());
     UseEdition(SecondEdition());
     if (!ProgramStart())
         return 0;

@@ -28,7 +28,7 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
     using V = cmdline::Option::Value;
     const cmdline::Program program{
         ProgramName(argc > 0 ? argv[0] : nullptr),
-        "[--remote[=HOST:PORT]]",
+        "[--simulate] [--remote[=HOST:PORT]]",
         std::string("The register panel of the QV4816X evaluation board (") + edition.title + ").",
         "Qt's own options are taken too: -platform NAME, -style NAME,\n"
         "-stylesheet FILE, -display DISPLAY, -geometry G, -reverse.\n"
@@ -40,7 +40,10 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
              "serve the SCPI commands of qv4816x-scpi while the\n"
              "panel runs (default 127.0.0.1:5025; port 0 picks a\n"
              "free one, printed on standard error)"},
-            // The board's simulation: its options come here.
+            {"simulate", V::None, {},
+             "work with the simulated board, which behaves like\n"
+             "the device (without it, or EVLINK_SIM, only a real\n"
+             "board on USB is used)"},
 
             // Qt's own, read by the application object.
             {"platform", V::Required, "NAME", {}, 0, true},
@@ -57,6 +60,7 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
     if (const int status = cmdline::Parse(program, argc, argv, parsed); status >= 0)
         return status;
     out = PanelOptions{};
+    out.simulate = parsed.Has("simulate");
     out.remote = parsed.Has("remote");
     out.remoteAddress = parsed.Value("remote").value_or("");
     return -1;

@@ -9,8 +9,7 @@ struct Edition;
 struct PanelOptions {
     bool remote = false;        // --remote[=HOST:PORT]
     std::string remoteAddress;  // empty: 127.0.0.1:5025
-    // Options of the board's simulation take their place here, with their
-    // line in the table of options.cpp.
+    bool simulate = false;      // --simulate (board/identity.h reads it too)
 };
 
 // Parses argv for the program of `edition`; -1 to go on, otherwise the status

@@ -5,6 +5,7 @@
 // which the other commands are served. Everything runs on the thread that
 // owns the board. QtCore only.
 #include "board/ops.h"
+#include "board/owner.h"
 #include "mirror.h"
 #include "scpi.h"
 
@@ -70,6 +71,7 @@ struct Session {
     // Told of every error as it is queued (the standard-input transport
     // reports them on standard error).
     std::function<void(const Session&, int code, const std::string& info)> onError;
+    uint64_t panelSeen = owner::PanelChanges();  // the panel's changes as of the last SYST:PAN:CHAN?
 
     static constexpr size_t kMaxErrors = 32;
     void PushError(int code, std::string info = {});
@@ -86,7 +88,7 @@ struct LineRun {
 // Numbers of a data query in the client's FORMat: comma-separated ASCII, or
 // one definite-length block "#<n><length><bytes>" of REAL,32 or REAL,64.
 std::string DataAnswer(const Session& s, const float* values, size_t count);
-// Where *SAV n keeps its settings: $XDG_DATA_HOME/qv4816x/setups/<version>/n.scpi.
+// Where *SAV n keeps its settings: $XDG_DATA_HOME/qv4816x/setups/<board>/n.scpi.
 std::string SetupPath(int n);
 
 class Instrument : public QObject {
@@ -167,12 +169,14 @@ private:
     Step Setup(Ctx& ctx);  // *LRN?, *SAV, *RCL
     std::string Learn();
     Step ErrorQueue(Ctx& ctx);
-    // The alarm bits of the power register as last read or written.
-    void AlarmConditions();
+    // The conditions that are read rather than told: the board's owner, the
+    // panel's changes, the alarm bits of the power register as last read.
+    void RefreshConditions();
 
     PanelMirror& mirror_;
     Condition operation_;
     Condition questionable_;
+    uint64_t panelChanges_ = owner::PanelChanges();
     QTimer sweepTimer_;
     bool sweepRunning_ = false;
     int sweepNext_ = 0;

@@ -4,11 +4,11 @@
 #include "params.h"
 
 #include "analysis/ranges.h"
-#include "board/boardlink.h"
+#include "board/identity.h"
 #include "board/primitives.h"
 #include "runtime/savefile.h"
 
-#include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,11 +39,15 @@ std::string SetupPath(int n)
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     std::string base = xdg != nullptr && xdg[0] == '/' ? xdg : std::string(home != nullptr ? home : "") + "/.local/share";
-    // One folder per interface generation: the board the program drives.
-    const Edition& e = CurrentEdition();
-    char folder[64];
-    std::snprintf(folder, sizeof folder, "/qv4816x/setups/%d.%02d.%04d/", e.major, e.minor, e.revision);
-    return base + folder + std::to_string(n) + ".scpi";
+    // One folder per board: its serial number (SIMULATED for the simulated
+    // board), kept to characters that are safe in a file name.
+    std::string board = CurrentBoardIdentity().serial;
+    for (char& c : board)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_')
+            c = '_';
+    if (board.empty() || board.size() > 64)
+        board = "0";
+    return base + "/qv4816x/setups/" + board + "/" + std::to_string(n) + ".scpi";
 }
 
 std::string Instrument::Learn()

@@ -3,6 +3,7 @@
 #include "instrument.h"
 #include "params.h"
 
+#include "board/owner.h"
 #include "board/primitives.h"
 
 using Step = Instrument::Step;
@@ -38,8 +39,16 @@ void Instrument::PanelChanged()
     operation_.Set(status::kPanelChanged, false);
 }
 
-void Instrument::AlarmConditions()
+void Instrument::RefreshConditions()
 {
+    // A sweep or self-test of the test window counts as much as a client's,
+    // and every change made at the panel since the last look is one pulse.
+    operation_.Set(status::kSweeping, sweepRunning_ || owner::Current() == owner::Activity::Sweep);
+    operation_.Set(status::kSelfTesting, testRunning_ || owner::Current() == owner::Activity::SelfTest);
+    if (const uint64_t changes = owner::PanelChanges(); changes != panelChanges_) {
+        panelChanges_ = changes;
+        PanelChanged();
+    }
     // Over-current A-D in bits 7-10, thermal shutdown in bit 5.
     questionable_.Set(status::kCurrent, (State.PowerData & 0x780) != 0);
     questionable_.Set(status::kTemperature, (State.PowerData & 0x20) != 0);

@@ -2,9 +2,12 @@
 // window. SCPI over TCP and/or standard input and output.
 #include "headless.h"
 #include "instrument.h"
+#include "datafolder.h"
+#include "remotelog.h"
 #include "server.h"
 
 #include "board/boardlink.h"
+#include "board/identity.h"
 #include "board/primitives.h"
 #include "board/ops.h"
 #include "runtime/cmdline.h"
@@ -12,6 +15,8 @@
 #include "runtime/runtimeerror.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -23,7 +28,8 @@ const cmdline::Program& ScpiProgram()
     using V = cmdline::Option::Value;
     static const cmdline::Program program{
         "qv4816x-scpi",
-        "[--listen HOST:PORT] [--stdio [--keep-going]] [--first-version]",
+        "[--listen HOST:PORT] [--stdio [--keep-going]] [--first-version] [--simulate]\n"
+        "                    [--data-dir DIR] [--verbose]",
         "Serves the QV4816X evaluation board as an SCPI instrument.",
         "Commands: man qv4816x-scpi, or /usr/share/doc/qv4816x/remote.md.\n"
         "Exit status: 0 at the end of input; 1 when the board cannot be reached,\n"
@@ -43,6 +49,15 @@ const cmdline::Program& ScpiProgram()
             {"keep-going", V::None, {},
              "with --stdio: report errors but end with status 0"},
             {"first-version", V::None, {}, "bind the first version's interface library EVLINK1"},
+            {"simulate", V::None, {},
+             "work with the simulated board (without it, only a\n"
+             "real board on USB is used; EVLINK_SIM also asks for it)"},
+            {"data-dir", V::Required, "DIR",
+             "the one folder SWEep:SAVE writes into (default: the\n"
+             "folder the server started in)"},
+            {"verbose", V::None, {},
+             "log every connection, disconnection and refused\n"
+             "command on standard error"},
         },
     };
     return program;
@@ -80,6 +95,16 @@ int main(int argc, char* argv[])
     if (args.Has("keep-going") && !stdio)
         return cmdline::Fail(ScpiProgram(), "--keep-going goes with --stdio");
     QCoreApplication app(argc, argv);
+    QString dataDir = QString::fromStdString(args.Value("data-dir").value_or(QDir::currentPath().toStdString()));
+    if (args.Has("simulate"))
+        AskForSimulatedBoard();
+    if (args.Has("verbose"))
+        remote::LogVerbosely();
+    if (!QFileInfo(dataDir).isDir())
+        return cmdline::Fail(ScpiProgram(), "the data folder " + dataDir.toStdString() + " does not exist");
+    remote::SetDataFolder(QFileInfo(dataDir).absoluteFilePath().toStdString());
+    if (listen.isEmpty() && !stdio)
+        listen = "127.0.0.1:5025";
     QHostAddress address;
     quint16 port = 0;
     if (!listen.isEmpty() && !remote::ParseHostPort(listen, address, port)) {
@@ -103,6 +128,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no board found: %s\n", why.c_str());
         return 1;
     }
+    AnnounceSimulatedBoard("qv4816x-scpi");
     Instrument instrument(panel);
     instrument.connect = ConnectQuietly;
     // The start-up traffic of the panel: pin word, pulse LDAC, read-all, ADC set-up.
