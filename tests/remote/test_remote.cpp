@@ -336,12 +336,14 @@ private slots:
             }
             seen << Run("SWE:DATA? A,0,1");
             seen << NextError();
+            seen << Run("STAT:OPER:COND?");  // the test window's sweep counts as one
             tests.StopRequested = 1;
         });
         poll.start();
         Click(tests.Command1);
         poll.stop();
-        QCOMPARE(seen.size(), 8);
+        QCOMPARE(seen.size(), 9);
+        QCOMPARE(seen[8], QString("8"));
         QCOMPARE(seen[0], QString("RUN"));
         QVERIFY(seen[1].toInt() > 0);
         QCOMPARE(seen[2], QString("-221,\"Settings conflict;a sweep is running\""));
@@ -360,8 +362,10 @@ private slots:
         QCOMPARE(Run("SYST:PAN:CHAN?"), QString("0"));
         Run("DAC:CODE A,7");  // a client's own change is not the panel's
         QCOMPARE(Run("SYST:PAN:CHAN?"), QString("0"));
+        Run("STAT:OPER?");
         Click(form->Toggle5);
         QCOMPARE(Run("SYST:PAN:CHAN?;SYST:PAN:CHAN?"), QString("1;0"));
+        QCOMPARE(Run(":STAT:OPER?;:STAT:OPER?"), QString("1024;0"));  // OPERation bit 10 latched it
     }
 
     // SWEep:SAVE writes only inside the data folder: hostile names get -257
