@@ -17,4 +17,8 @@ for prog in "$@"; do
     case "$err" in "$name: "*"Try '$name --help'"*) ;; *) fail "$name $bad: $err" ;; esac
   done
 done
+# The panel's --remote takes its address after a space too (offscreen, simulated).
+err=$(QT_QPA_PLATFORM=offscreen EVLINK_SIM=only timeout 5 "$1" --remote 127.0.0.1:0 2>&1 >/dev/null)
+case "$err" in *"remote control on 127.0.0.1:"*) ;; *) fail "--remote ADDR: $err" ;; esac
+case "$err" in *":5025"*) fail "--remote ADDR took the default: $err" ;; esac
 echo "command lines ok"
