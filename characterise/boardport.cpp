@@ -29,7 +29,7 @@ std::optional<analysis::Conditions> ChannelConditions(int channel)
     return c;
 }
 
-void DescribeAdc(Header& header)
+void DescribeAdc(ResultsHeader& header)
 {
     header.meter = "adc";
     header.meterIdentity = "on-board ADC,13 bits,,";

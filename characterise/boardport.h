@@ -38,6 +38,6 @@ private:
 std::optional<analysis::Conditions> ChannelConditions(int channel);
 
 // The header's meter fields for the board's ADC.
-void DescribeAdc(Header& header);
+void DescribeAdc(ResultsHeader& header);
 
 }  // namespace characterise

@@ -2,6 +2,7 @@
 // What a characterisation run measures: the channel the meter is wired to,
 // the codes, the settling time after each code and the readings per code;
 // and how the meter is set up.
+#include "analysis/results.h"
 #include "meter/meter.h"
 
 #include <cstdint>
@@ -42,7 +43,7 @@ struct Plan {
 };
 
 // Bounds of the plan's numbers.
-constexpr int kMaxReadings = 1000;
+constexpr int kMaxReadings = analysis::kMaxReadingsPerCode;
 constexpr int kMaxSettleMs = 60'000;
 constexpr int kMaxTimeoutMs = 600'000;
 

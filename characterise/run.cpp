@@ -11,10 +11,10 @@ using meter::MillisecondsLeft;
 
 }  // namespace
 
-Run::Run(const Header& header, std::vector<int> codes, CodeSink& sink, ReadingSource& source, ResultsWriter& writer)
-    : header_(header), codes_(std::move(codes)), sink_(sink), source_(source), writer_(writer), started_(Clock::now())
+Run::Run(const Plan& plan, std::vector<int> codes, CodeSink& sink, ReadingSource& source, ResultsWriter& writer)
+    : plan_(plan), codes_(std::move(codes)), sink_(sink), source_(source), writer_(writer), started_(Clock::now())
 {
-    readings_.reserve(static_cast<size_t>(header_.plan.readings));
+    readings_.reserve(static_cast<size_t>(plan_.readings));
 }
 
 void Run::End(RunState state, const std::string& message)
@@ -96,11 +96,11 @@ Wait Run::Step()
                 pausedAt_ = Clock::now();
                 return {Wait::Kind::Idle};
             }
-            sink_.WriteCode(header_.plan.channel, codes_[next_]);
+            sink_.WriteCode(plan_.channel, codes_[next_]);
             readings_.clear();
             phase_ = Phase::Settling;
-            settledAt_ = Clock::now() + std::chrono::milliseconds(header_.plan.settleMs);
-            if (header_.plan.settleMs > 0)
+            settledAt_ = Clock::now() + std::chrono::milliseconds(plan_.settleMs);
+            if (plan_.settleMs > 0)
                 return {Wait::Kind::Until, settledAt_};
             break;
         case Phase::Settling:
@@ -122,7 +122,7 @@ Wait Run::Step()
                 throw std::runtime_error(meter::NoAnswerText(source_.Name(), source_.Timeout()));
             }
             readings_.push_back(source_.Finish());
-            if (readings_.size() < static_cast<size_t>(header_.plan.readings)) {
+            if (readings_.size() < static_cast<size_t>(plan_.readings)) {
                 phase_ = Phase::StartReading;
                 break;
             }

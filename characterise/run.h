@@ -6,6 +6,7 @@
 // answer on a descriptor), so that a window's event loop or a plain loop
 // (RunToEnd) can drive it. Pause takes effect between codes; Stop at once
 // (a code whose readings are not all in is not written).
+#include "plan.h"
 #include "results.h"
 
 #include "meter/transport.h"
@@ -59,7 +60,7 @@ struct Wait {
 class Run {
 public:
     // `codes`: in the order they are measured. The writer must be open.
-    Run(const Header& header, std::vector<int> codes, CodeSink& sink, ReadingSource& source, ResultsWriter& writer);
+    Run(const Plan& plan, std::vector<int> codes, CodeSink& sink, ReadingSource& source, ResultsWriter& writer);
 
     Wait Advance();
     void Pause();
@@ -86,7 +87,7 @@ private:
     void End(RunState state, const std::string& message);
     double RunningSeconds() const;
 
-    Header header_;
+    Plan plan_;
     std::vector<int> codes_;
     CodeSink& sink_;
     ReadingSource& source_;

@@ -96,9 +96,9 @@ bool Session::Connect(const Plan& plan, std::string& why)
         why = std::string("channel ") + static_cast<char>('A' + plan.channel) + "'s range register names no output range";
         return false;
     }
-    Header header;
+    ResultsHeader header;
+    header.channel = plan.channel;
     header.conditions = *conditions;
-    header.plan = plan;
     try {
         if (plan.UsesAdc()) {
             source_ = std::make_unique<AdcSource>(plan.channel);
@@ -147,7 +147,9 @@ bool Session::Start(const Plan& plan, const std::string& path, owner::Side side,
         why = "the plan holds no code at " + std::to_string(header_.conditions.resolution) + " bits";
         return false;
     }
-    header_.plan = plan;
+    header_.channel = plan.channel;
+    header_.plan = PlanText(plan);
+    header_.readingsPerCode = plan.readings;
     header_.program = "QV4816X " QV_PROGRAM_VERSION;
     header_.started = UtcNow();
     header_.board = CurrentBoardIdentity().text;
@@ -163,7 +165,7 @@ bool Session::Start(const Plan& plan, const std::string& path, owner::Side side,
     }
     writer_ = std::move(writer);
     path_ = path;
-    run_ = std::make_unique<Run>(header_, std::move(codes), Codes(), *source_, *writer_);
+    run_ = std::make_unique<Run>(plan, std::move(codes), Codes(), *source_, *writer_);
     run_->SetEstimatePerCode(plan.settleMs / 1000.0 + plan.readings * secondsPerReading_);
     run_->onCode = [this](const CodeResult&) { emit Changed(); };
     Schedule({Wait::Kind::Now});

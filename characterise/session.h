@@ -29,7 +29,7 @@ public:
     // the meter cannot be used; refused while a run is under way.
     bool Connect(const Plan& plan, std::string& why);
     bool Connected() const { return source_ != nullptr; }
-    const Header& Prepared() const { return header_; }  // the meter's and the channel's part, once connected
+    const ResultsHeader& Prepared() const { return header_; }  // the meter's and the channel's part, once connected
     double SecondsPerReading() const { return secondsPerReading_; }
     // How long `plan` takes, from the timed reading; nothing before a connection.
     std::optional<double> EstimateSeconds(const Plan& plan) const;
@@ -62,7 +62,7 @@ private:
     void Tick();
     void Finished();
 
-    Header header_;
+    ResultsHeader header_;
     Plan connectedPlan_;
     std::unique_ptr<ReadingSource> source_;
     double secondsPerReading_ = 0;

@@ -14,7 +14,7 @@ double LargestOutput(const analysis::Conditions& conditions)
     return std::max(std::abs(conditions.span().lo), std::abs(conditions.span().hi));
 }
 
-std::unique_ptr<MeterSource> ConnectMeter(const Plan& plan, double expectedVolts, Header& header)
+std::unique_ptr<MeterSource> ConnectMeter(const Plan& plan, double expectedVolts, ResultsHeader& header)
 {
     std::string why;
     const auto address = meter::ParseAddress(plan.meter, why);

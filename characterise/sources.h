@@ -1,6 +1,7 @@
 #pragma once
 // The readings of a run: a bench meter (set up from the plan), or the board's
 // own ADC (boardport.h); and the meter's part of the results file's header.
+#include "plan.h"
 #include "run.h"
 
 #include "meter/meter.h"
@@ -27,7 +28,7 @@ private:
 // Opens the bench meter of `plan.meter`, identifies it and sets it up for a
 // channel whose output reaches `expectedVolts`, filling the meter's fields of
 // `header`. Throws meter::Error with the reason.
-std::unique_ptr<MeterSource> ConnectMeter(const Plan& plan, double expectedVolts, Header& header);
+std::unique_ptr<MeterSource> ConnectMeter(const Plan& plan, double expectedVolts, ResultsHeader& header);
 
 // The largest output, in volts, of a channel's range (the meter's range must hold it).
 double LargestOutput(const analysis::Conditions& conditions);

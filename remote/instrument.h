@@ -119,8 +119,13 @@ public:
 
     // Board set-up of a *RST: start values, pulse LDAC, the start-up traffic.
     void Reset();
-    // A characterisation run starts or ends (OPERation bit 9).
-    void SetCharacterising(bool on) { operation_.Set(status::kCharacterising, on); }
+    // A characterisation run starts or ends (OPERation bit 9); a run that
+    // holds the board (owner.h) sets it too, whoever started it.
+    void SetCharacterising(bool on)
+    {
+        characterising_ = on;
+        operation_.Set(status::kCharacterising, on);
+    }
     // A setting was changed at the panel: OPERation bit 10 rises and falls,
     // so that every client's event register latches it.
     void PanelChanged();
@@ -175,6 +180,7 @@ private:
 
     PanelMirror& mirror_;
     Condition operation_;
+    bool characterising_ = false;
     Condition questionable_;
     uint64_t panelChanges_ = owner::PanelChanges();
     QTimer sweepTimer_;

@@ -22,9 +22,9 @@ std::string Slurp(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-Header SomeHeader()
+ResultsHeader SomeHeader()
 {
-    Header h;
+    ResultsHeader h;
     h.program = "QV4816X 1.1.6";
     h.started = "2024-05-01T09:30:00Z";
     h.board = "SIMULATED,only";
@@ -34,9 +34,9 @@ Header SomeHeader()
     h.meterRangeVolts = 10;
     h.meterResolutionVolts = 1e-5;
     h.meterSetup = {"*CLS", "CONF:VOLT:DC 10", "VOLT:DC:NPLC 1", "ZERO:AUTO ON"};
-    h.plan.channel = 1;
-    h.plan.readings = 2;
-    h.plan.meter = h.meter;
+    h.channel = 1;
+    h.plan = "channel=B;codes=carries;readings=2";
+    h.readingsPerCode = 2;
     h.codesPlanned = 3;
     return h;
 }
@@ -64,16 +64,17 @@ TEST(CharacteriseResults, WrittenAsMeasuredAndReadBack)
     EXPECT_EQ(r.header.conditions.range, 4);
     EXPECT_EQ(r.header.conditions.coding, analysis::Coding::TwosComplement);
     EXPECT_EQ(r.header.meterSetup, SomeHeader().meterSetup);
-    EXPECT_EQ(PlanText(r.header.plan), PlanText(SomeHeader().plan));
+    EXPECT_EQ(r.header.plan, SomeHeader().plan);
+    EXPECT_EQ(r.header.channel, 1);
     ASSERT_EQ(r.codes.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(r.codes[i].code, codes[i].code);
         EXPECT_EQ(r.codes[i].readings, codes[i].readings);
     }
     // Written again from what was read, the file is the same.
-    std::string again = HeaderText(r.header);
+    std::string again = analysis::ResultsHeaderText(r.header);
     for (const auto& c : r.codes)
-        again += CodeLine(c);
+        again += analysis::CodeLine(c);
     const std::string text = Slurp(path);
     EXPECT_EQ(again + "end=stopped\n", text);
     EXPECT_NE(text.find("\n0,0.5,-10.00002,1.41421356245e-05,-10.00001,-10.00003\n"), std::string::npos) << text;
@@ -81,8 +82,8 @@ TEST(CharacteriseResults, WrittenAsMeasuredAndReadBack)
 
 TEST(CharacteriseResults, HostileFilesNameTheLine)
 {
-    std::string good = HeaderText(SomeHeader()) + "5,0.1,1,0,1,1\n";
-    const size_t dataLine = 17;
+    std::string good = analysis::ResultsHeaderText(SomeHeader()) + "5,0.1,1,0,1,1\n";
+    const size_t dataLine = 18;
     auto replaced = [&](const std::string& from, const std::string& to) {
         std::string t = good;
         t.replace(t.find(from), from.size(), to);
@@ -90,13 +91,13 @@ TEST(CharacteriseResults, HostileFilesNameTheLine)
     };
     const std::pair<std::string, std::pair<size_t, const char*>> rows[] = {
         {"garbage\n", {1, "not a characterisation results file"}},
-        {replaced("resolution=16", "resolution=15"), {16, "the range, coding or resolution"}},
-        {replaced("range=+-10V", "range=+-11V"), {16, "the range, coding or resolution"}},
+        {replaced("resolution=16", "resolution=15"), {17, "the range, coding or resolution"}},
+        {replaced("range=+-10V", "range=+-11V"), {17, "the range, coding or resolution"}},
         {replaced("board=", "colour=red\nboard="), {4, "'colour=red' is no header line"}},
         {replaced("board=", "program=x\nboard="), {4, "'program' is given twice"}},
-        {replaced("codes-planned=3\n", ""), {15, "the header lacks 'codes-planned='"}},
-        {replaced("plan=channel=B", "plan=channel=C"), {16, "the channel is not the plan's"}},
-        {replaced("readings=2", "readings=0"), {16, "plan: bad value"}},
+        {replaced("codes-planned=3\n", ""), {16, "the header lacks 'codes-planned='"}},
+        {replaced("channel=B\n", "channel=E\n"), {17, "the channel is not A, B, C or D"}},
+        {replaced("readings-per-code=2", "readings-per-code=0"), {17, "readings-per-code is not a number"}},
         {replaced("5,0.1,1,0,1,1", "5,0.1,1,0,1"), {dataLine, "expected 6 fields (2 readings), found 5"}},
         {replaced("5,0.1,1,0,1,1", "65536,0.1,1,0,1,1"), {dataLine, "'65536' is not a code"}},
         {replaced("5,0.1,1,0,1,1", "5,0.1,1,0,1,nan"), {dataLine, "reading 2 is not a number"}},
@@ -104,7 +105,7 @@ TEST(CharacteriseResults, HostileFilesNameTheLine)
         {replaced("5,0.1,1,0,1,1", "5,0.1,2,0,1,1"), {dataLine, "the mean or standard deviation does not match"}},
         {good + "5,0.2,1,0,1,1\n", {dataLine + 1, "code 5 is measured twice"}},
         {good + "end=done\n6,0.2,1,0,1,1\n", {dataLine + 2, "text after the end line"}},
-        {HeaderText(SomeHeader()).substr(0, 100), {5, "the file ends within its header"}},
+        {analysis::ResultsHeaderText(SomeHeader()).substr(0, 100), {5, "the file ends within its header"}},
     };
     for (const auto& [text, expected] : rows) {
         Results r;

@@ -60,18 +60,19 @@ struct Rig {
     Sink sink;
     Source source{sink};
     ResultsWriter writer;
-    Header header;
+    ResultsHeader header;
+    Plan plan;
     std::unique_ptr<Run> run;
     explicit Rig(std::vector<int> codes, int readings = 2, int settleMs = 0)
     {
-        header.plan.channel = 3;
-        header.plan.readings = readings;
-        header.plan.settleMs = settleMs;
+        plan.channel = header.channel = 3;
+        plan.readings = header.readingsPerCode = readings;
+        plan.settleMs = settleMs;
         header.conditions.resolution = 12;
         header.meterRangeVolts = 10;
         std::string why;
         EXPECT_TRUE(writer.Open(Scratch("run.txt"), header, why)) << why;
-        run = std::make_unique<Run>(header, std::move(codes), sink, source, writer);
+        run = std::make_unique<Run>(plan, std::move(codes), sink, source, writer);
     }
     Results Read()
     {

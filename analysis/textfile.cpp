@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace characterise {
+namespace analysis {
 
 bool ReadTextFile(const std::string& path, size_t maxBytes, std::string& text, std::string& why)
 {
@@ -40,4 +40,4 @@ bool ReadTextFile(const std::string& path, size_t maxBytes, std::string& text, s
     return ok;
 }
 
-}  // namespace characterise
+}  // namespace analysis

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <string>
 
-namespace characterise {
+namespace analysis {
 
 bool ReadTextFile(const std::string& path, size_t maxBytes, std::string& text, std::string& why);
 
-}  // namespace characterise
+}  // namespace analysis
