@@ -167,6 +167,7 @@ private:
     Step RegisterAll(Ctx& ctx);
     Step Measure(Ctx& ctx);
     Step Sweep(Ctx& ctx);
+    Step Characterise(Ctx& ctx);  // instrument_characterise.cpp
     Step System(Ctx& ctx);
     Step SelfTest(Ctx& ctx);
     Step Status(Ctx& ctx);
