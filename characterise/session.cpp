@@ -226,10 +226,18 @@ void Session::Schedule(const Wait& wait)
         if (!notifier_ || notifier_->socket() != wait.fd) {
             notifier_ = std::make_unique<QSocketNotifier>(wait.fd, QSocketNotifier::Read);
             connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+                if (!answerDue_) {
+                    // Bytes nobody asked for (or the line closing) while the
+                    // output settles: looked at with the next answer.
+                    notifier_->setEnabled(false);
+                    return;
+                }
                 answerDue_.reset();
                 Tick();
             });
         }
+        if (!notifier_->isEnabled())
+            notifier_->setEnabled(true);
         answerDue_ = wait.until;
         if (!watchdog_.isActive())
             watchdog_.start();
