@@ -26,23 +26,24 @@ AnalysisWindow* sweepWindow = nullptr;
 
 struct Row {
     const char* label;
-    double Figures::*value;  // nullptr: a row of its own kind
+    double Figures::*value;   // a plain number, or
+    Figure Figures::*figure;  // a figure with its uncertainty; both nullptr: a row of its own kind
     int decimals;
 };
 
 // The table's rows under the range choice.
 const Row kRows[] = {
-    {"Codes measured", nullptr, 0},
-    {"LSB (mV)", &Figures::lsbMv, 5},
-    {"Measurement step (LSB)", &Figures::measurementStepLsb, 2},
-    {"Offset error (LSB)", &Figures::offsetErrorLsb, 2},
-    {"Offset error (mV)", &Figures::offsetErrorMv, 3},
-    {"Gain error (%)", &Figures::gainErrorPercent, 4},
-    {"INL end-point, max (LSB)", &Figures::inlEndpointMaxLsb, 2},
-    {"INL best-fit, max (LSB)", &Figures::inlBestfitMaxLsb, 2},
-    {"DNL min (LSB)", &Figures::dnlMinLsb, 2},
-    {"DNL max (LSB)", &Figures::dnlMaxLsb, 2},
-    {"Decreasing steps", nullptr, 0},
+    {"Codes measured", nullptr, nullptr, 0},
+    {"LSB (mV)", &Figures::lsbMv, nullptr, 5},
+    {"Measurement step (LSB)", &Figures::measurementStepLsb, nullptr, 2},
+    {"Offset error (LSB)", nullptr, &Figures::offsetErrorLsb, 2},
+    {"Offset error (mV)", nullptr, &Figures::offsetErrorMv, 3},
+    {"Gain error (%)", nullptr, &Figures::gainErrorPercent, 4},
+    {"INL end-point, max (LSB)", nullptr, &Figures::inlEndpointMaxLsb, 2},
+    {"INL best-fit, max (LSB)", nullptr, &Figures::inlBestfitMaxLsb, 2},
+    {"DNL min (LSB)", nullptr, &Figures::dnlMinLsb, 2},
+    {"DNL max (LSB)", nullptr, &Figures::dnlMaxLsb, 2},
+    {"Decreasing steps", nullptr, nullptr, 0},
 };
 
 QString figureText(double v, int decimals)
@@ -52,6 +53,13 @@ QString figureText(double v, int decimals)
     if (v == 0)
         v = 0;
     return QString::number(v, 'f', decimals);
+}
+
+QString figureText(const Figure& f, int decimals)
+{
+    if (!f.known())
+        return "n/a";
+    return figureText(f.value, decimals) + QString::fromUtf8(" \u00B1 ") + figureText(f.uncertainty, decimals);
 }
 
 }  // namespace
@@ -299,6 +307,8 @@ void AnalysisWindow::refreshTable()
             QString text;
             if (row.value != nullptr)
                 text = figureText(f.*row.value, row.decimals);
+            else if (row.figure != nullptr)
+                text = figureText(f.*row.figure, row.decimals);
             else
                 text = QString::number(r == 0 ? f.codes : f.decreasingSteps);
             QTableWidgetItem* item = table_->item(r + 1, ch);
