@@ -1,5 +1,7 @@
 #include "datafile.h"
 
+#include "companion.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -96,6 +98,7 @@ std::string ReadError::Text() const { return line == 0 ? what : "line " + std::t
 
 bool ReadSweepText(std::string_view text, SweepData& data, ReadError& error)
 {
+    const std::string_view whole = text;
     data = SweepData{};
     if (text.empty()) {
         error = {1, "the file is empty"};
@@ -160,6 +163,8 @@ bool ReadSweepText(std::string_view text, SweepData& data, ReadError& error)
         }
     }
     data.lines = line;
+    data.bytes = whole.size();
+    data.checksum = DataChecksum(whole);
 
     const auto zeros = [&](size_t i) {
         return data.volts[0][i] == 0 && data.volts[1][i] == 0 && data.volts[2][i] == 0 && data.volts[3][i] == 0;
@@ -211,59 +216,74 @@ struct Descriptor {
 
 }  // namespace
 
-bool ReadSweepFile(const std::string& path, SweepData& data, ReadError& error)
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& text, std::string& why, bool* missing)
 {
-    data = SweepData{};
+    if (missing != nullptr)
+        *missing = false;
     // The kind first: opening a FIFO for reading waits for a writer.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        error = {0, std::string("cannot open: ") + std::strerror(errno)};
+        if (missing != nullptr)
+            *missing = errno == ENOENT;
+        why = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        error = {0, "cannot read: it is " + kindOf(st.st_mode) + ", not a data file"};
+        why = "cannot read: it is " + kindOf(st.st_mode) + ", not a data file";
         return false;
     }
     // Without blocking all the same, should the path have changed meanwhile;
     // then the kind once more, of what was opened.
     const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
-        error = {0, std::string("cannot open: ") + std::strerror(errno)};
+        why = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        error = {0, "cannot read: it is " + kindOf(st.st_mode) + ", not a data file"};
+        why = "cannot read: it is " + kindOf(st.st_mode) + ", not a data file";
         return false;
     }
-    if (static_cast<unsigned long long>(st.st_size) > kMaxFileBytes) {
-        error = {0, "too large for a sweep data file (" + std::to_string(st.st_size) + " bytes)"};
+    const auto tooLarge = [&](const std::string& size) {
+        why = "too large (" + size + " bytes; at most " + std::to_string(maxBytes) + ")";
         return false;
-    }
+    };
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes)
+        return tooLarge(std::to_string(st.st_size));
     // Up to one byte beyond the limit, should the file have grown since.
-    std::string text(static_cast<size_t>(st.st_size) + 1, '\0');
+    text.assign(static_cast<size_t>(st.st_size) + 1, '\0');
     size_t got = 0;
     while (true) {
         if (got == text.size()) {
-            if (text.size() > kMaxFileBytes)
+            if (text.size() > maxBytes)
                 break;
-            text.resize(std::min(text.size() * 2, kMaxFileBytes + 1));
+            text.resize(std::min(text.size() * 2, maxBytes + 1));
         }
         const ssize_t n = ::read(file.fd, text.data() + got, text.size() - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            error = {0, std::string("read failed: ") + std::strerror(errno)};
+            why = std::string("read failed: ") + std::strerror(errno);
             return false;
         }
         if (n == 0)
             break;
         got += static_cast<size_t>(n);
     }
-    if (got > kMaxFileBytes) {
-        error = {0, "too large for a sweep data file (more than " + std::to_string(kMaxFileBytes) + " bytes)"};
+    if (got > maxBytes)
+        return tooLarge("more than " + std::to_string(maxBytes));
+    text.resize(got);
+    return true;
+}
+
+bool ReadSweepFile(const std::string& path, SweepData& data, ReadError& error)
+{
+    data = SweepData{};
+    std::string text;
+    std::string why;
+    if (!ReadRegularFile(path, kMaxFileBytes, text, why)) {
+        error = {0, why.rfind("too large", 0) == 0 ? why + " for a sweep data file" : why};
         return false;
     }
-    text.resize(got);
     return ReadSweepText(text, data, error);
 }
 

@@ -16,6 +16,8 @@ struct SweepData {
     std::array<std::vector<float>, kChannels> volts;
     size_t lines = 0;     // lines read, the unswept ones included
     size_t zeroTail = 0;  // the trailing lines whose four voltages are all exactly 0
+    size_t bytes = 0;     // the text's size and DataChecksum, to match a companion file with
+    std::string checksum;
 
     size_t samples() const { return volts[0].size(); }
     size_t unswept() const { return lines - samples(); }
@@ -53,5 +55,11 @@ bool ReadSweepText(std::string_view text, SweepData& data, ReadError& error);
 // device, a directory) is refused before it is opened, so that reading it
 // cannot hang.
 bool ReadSweepFile(const std::string& path, SweepData& data, ReadError& error);
+
+// The whole of a regular file of at most `maxBytes`, refused as above
+// otherwise. False, with `why` ("cannot open: ...", "cannot read: it is a
+// FIFO ..."), on failure; `missing` tells a file that does not exist.
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& text, std::string& why,
+                     bool* missing = nullptr);
 
 }  // namespace analysis
