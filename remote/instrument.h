@@ -44,7 +44,8 @@ public:
 
     // The self-test's connection step: empty when connected, otherwise why not.
     std::function<std::string()> connect;
-    // Saves the sweep data file; false and `why` on failure.
+    // Saves the sweep data file; false and `why` on failure. The data file
+    // writer of the board's sweep record unless replaced.
     std::function<bool(const std::string& path, std::string& why)> saveSweep;
 
     // Runs the line from where it stopped. True when it is finished (`reply`
