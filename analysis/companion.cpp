@@ -45,7 +45,7 @@ bool whole(const Value& root, const char* key, double lo, double hi, std::option
     return true;
 }
 
-bool ranges(const Value& root, SweepConditions& c, std::string& why)
+bool ranges(const Value& root, RecordedSweep& c, std::string& why)
 {
     const Value* v = root.Find("ranges");
     if (v == nullptr || v->kind == Value::Kind::Null)
@@ -68,7 +68,7 @@ bool ranges(const Value& root, SweepConditions& c, std::string& why)
     return true;
 }
 
-bool board(const Value& root, SweepConditions& c, std::string& why)
+bool board(const Value& root, RecordedSweep& c, std::string& why)
 {
     const Value* v = root.Find("board");
     if (v == nullptr || v->kind == Value::Kind::Null)
@@ -117,7 +117,7 @@ std::string DataChecksum(std::string_view bytes)
     return out;
 }
 
-std::string CompanionText(const SweepConditions& c, std::string_view dataName, std::string_view dataBytes)
+std::string CompanionText(const RecordedSweep& c, std::string_view dataName, std::string_view dataBytes)
 {
     const auto orNull = [](bool known, const std::string& value) { return known ? value : std::string("null"); };
     std::string out = "{\n  \"format\": " + quoted(kFormat) + ",\n  \"version\": " + std::to_string(kVersion) +
@@ -143,9 +143,9 @@ std::string CompanionText(const SweepConditions& c, std::string_view dataName, s
 }
 
 bool ReadCompanionText(std::string_view text, size_t dataBytes, std::string_view dataChecksum,
-                       SweepConditions& c, std::string& why)
+                       RecordedSweep& c, std::string& why)
 {
-    c = SweepConditions{};
+    c = RecordedSweep{};
     Value root;
     if (!json::Parse(text, root, why)) {
         why = "not JSON: " + why;
@@ -198,7 +198,7 @@ bool ReadCompanionText(std::string_view text, size_t dataBytes, std::string_view
 }
 
 CompanionRead ReadCompanionFile(const std::string& dataPath, size_t dataBytes, std::string_view dataChecksum,
-                                SweepConditions& conditions, std::string& why)
+                                RecordedSweep& conditions, std::string& why)
 {
     std::string text;
     bool missing = false;

@@ -20,7 +20,7 @@ struct BoardIdentity {
 };
 
 // What a sweep ran under; anything not known stays empty.
-struct SweepConditions {
+struct RecordedSweep {
     std::array<std::optional<int>, kChannels> ranges{};
     std::optional<Coding> coding;
     std::optional<int> resolution;
@@ -46,19 +46,19 @@ inline std::string CompanionPath(const std::string& dataPath) { return dataPath 
 
 // The companion's text (JSON, ASCII only) for the data file `dataName`
 // (the name only, no folder) holding `dataBytes`.
-std::string CompanionText(const SweepConditions& conditions, std::string_view dataName, std::string_view dataBytes);
+std::string CompanionText(const RecordedSweep& conditions, std::string_view dataName, std::string_view dataBytes);
 
 // Reads a companion's text; false, with `why`, when it is not a companion,
 // is malformed, or describes another data file than the one of
 // `dataBytes`, `dataChecksum` (its size and DataChecksum).
 bool ReadCompanionText(std::string_view text, size_t dataBytes, std::string_view dataChecksum,
-                       SweepConditions& conditions, std::string& why);
+                       RecordedSweep& conditions, std::string& why);
 
 // Reads the companion of the data file at `dataPath` whose text had
 // `dataBytes` and `dataChecksum`. Absent: no companion there. Refused: one
 // is there but cannot be taken, `why` says why.
 enum class CompanionRead { Absent, Read, Refused };
 CompanionRead ReadCompanionFile(const std::string& dataPath, size_t dataBytes, std::string_view dataChecksum,
-                                SweepConditions& conditions, std::string& why);
+                                RecordedSweep& conditions, std::string& why);
 
 }  // namespace analysis

@@ -41,10 +41,10 @@ T pick(const std::optional<T>& fromRecord, const std::optional<T>& fromChoice, T
 
 }  // namespace
 
-Chosen ChooseConditions(SweepData& data, const SweepConditions* recorded, const std::string& where, const Choice& choice)
+Chosen ChooseConditions(SweepData& data, const RecordedSweep* recorded, const std::string& where, const Choice& choice)
 {
-    const SweepConditions none;
-    const SweepConditions& r = recorded != nullptr ? *recorded : none;
+    const RecordedSweep none;
+    const RecordedSweep& r = recorded != nullptr ? *recorded : none;
     if (r.steps)
         data.TakeSteps(*r.steps);
     Chosen out;
@@ -85,6 +85,22 @@ Chosen ChooseConditions(SweepData& data, const SweepConditions* recorded, const 
         out.notes[i] = note;
     }
     return out;
+}
+
+Chosen ChooseForFile(const std::string& path, SweepData& data, const Choice& choice)
+{
+    const std::string companion = CompanionPath(path);
+    const size_t slash = companion.rfind('/');
+    const std::string name = "the companion file " + (slash == std::string::npos ? companion : companion.substr(slash + 1));
+    RecordedSweep recorded;
+    std::string why;
+    const CompanionRead read = !choice.overRecord ? ReadCompanionFile(path, data.bytes, data.checksum, recorded, why)
+                                            : CompanionRead::Absent;
+    Chosen chosen = ChooseConditions(data, read == CompanionRead::Read ? &recorded : nullptr, name, choice);
+    if (read == CompanionRead::Refused)
+        for (std::string& note : chosen.notes)
+            note = name + " was not taken: " + why + ". " + note;
+    return chosen;
 }
 
 }  // namespace analysis

@@ -18,6 +18,7 @@ struct Choice {
     std::array<std::optional<int>, kChannels> ranges{};
     std::optional<Coding> coding;
     std::optional<int> resolution;
+    bool overRecord = false;  // leave a companion file aside
 };
 
 struct Chosen {
@@ -28,6 +29,12 @@ struct Chosen {
 // `recorded` (may be null) as `where` names it ("the companion file
 // Default.dat.json", "the sweep's record"); its steps, when known, decide how
 // much of `data` was swept.
-Chosen ChooseConditions(SweepData& data, const SweepConditions* recorded, const std::string& where, const Choice& choice);
+Chosen ChooseConditions(SweepData& data, const RecordedSweep* recorded, const std::string& where, const Choice& choice);
+
+// The same for a data file read from `path`: its companion file when there
+// is one that describes it (unless the choice is over the record), else the
+// choice and guesses; a companion that cannot be taken is named in the
+// notes, and why.
+Chosen ChooseForFile(const std::string& path, SweepData& data, const Choice& choice);
 
 }  // namespace analysis

@@ -94,7 +94,11 @@ bool readIndex(std::string_view field, size_t expected, std::string& why)
 
 }  // namespace
 
-std::string ReadError::Text() const { return line == 0 ? what : "line " + std::to_string(line) + ": " + what; }
+std::string ReadError::Text() const
+{
+    // A reason that names its line itself reads on its own.
+    return line == 0 || what.rfind("line ", 0) == 0 ? what : "line " + std::to_string(line) + ": " + what;
+}
 
 bool ReadSweepText(std::string_view text, SweepData& data, ReadError& error)
 {

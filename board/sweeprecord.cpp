@@ -1,9 +1,12 @@
 #include "sweeprecord.h"
 
+#include "boardidentity.h"
+#include "boardlink.h"
 #include "state.h"
 #include "runtime/savefile.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace sweeprecord {
 namespace {
@@ -49,23 +52,53 @@ int RecordedResolution()
     return analysis::ValidResolution(State.Sweep.resolution) ? State.Sweep.resolution : 16;
 }
 
-analysis::Conditions ConditionsOf(int channel, std::span<const float> readings)
+analysis::RecordedSweep Recorded()
 {
-    analysis::Conditions c;
-    const auto range = RecordedRanges()[static_cast<size_t>(channel)];
-    c.range = range ? *range : analysis::DefaultRange(readings);
-    c.coding = RecordedCoding();
-    c.resolution = RecordedResolution();
-    return c;
+    analysis::RecordedSweep r;
+    r.ranges = RecordedRanges();
+    r.coding = RecordedCoding();
+    if (analysis::ValidResolution(State.Sweep.resolution)) {
+        r.resolution = State.Sweep.resolution;
+        r.part = analysis::PartName(State.Sweep.resolution);
+    }
+    r.steps = static_cast<size_t>(std::clamp(State.Sweep.steps, 0, analysis::kSweepSteps));
+    if (State.Sweep.started != std::chrono::system_clock::time_point{})
+        r.started = analysis::UtcText(State.Sweep.started);
+    if (State.Sweep.steps > 0)
+        r.ended = analysis::UtcText(State.Sweep.lastStep);
+    r.board = SweptBoardIdentity();
+    const Edition& e = CurrentEdition();
+    r.program = std::string(e.title) + " " + std::to_string(e.major) + "." + std::to_string(e.minor) + "." +
+                std::to_string(e.revision);
+    return r;
 }
 
-bool SaveDataFile(const std::string& path, std::string& why)
+analysis::Chosen ChosenConditions(analysis::SweepData& data)
+{
+    const analysis::RecordedSweep r = Recorded();
+    return analysis::ChooseConditions(data, &r, "the sweep's record", {});
+}
+
+bool SaveDataFile(const std::string& path, std::string& why, std::string* companionWhy)
 {
     const size_t count = shortest(static_cast<size_t>(std::max(State.SampleCount, 0)));
     analysis::SweepSamples samples;
     for (size_t ch = 0; ch < kArrays.size(); ++ch)
         samples[ch] = std::span<const float>(kArrays[ch]->data(), count);
-    return ReplaceFileContents(path, analysis::DataFileText(samples), why);
+    const std::string text = analysis::DataFileText(samples);
+    if (!ReplaceFileContents(path, text, why))
+        return false;
+    // A device or a pipe gets no companion.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return true;
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string companion;
+    if (!ReplaceFileContents(analysis::CompanionPath(path), analysis::CompanionText(Recorded(), name, text), companion) &&
+        companionWhy != nullptr)
+        *companionWhy = companion;
+    return true;
 }
 
 }  // namespace sweeprecord

@@ -40,7 +40,7 @@ int Session::StatusByte() const
 }
 
 Instrument::Instrument(PanelMirror& mirror, QObject* parent)
-    : QObject(parent), saveSweep(sweeprecord::SaveDataFile), mirror_(mirror)
+    : QObject(parent), saveSweep([](const std::string& path, std::string& why) { return sweeprecord::SaveDataFile(path, why); }), mirror_(mirror)
 {
     sweepTimer_.setInterval(0);
     QObject::connect(&sweepTimer_, &QTimer::timeout, this, [this] { SweepTick(); });

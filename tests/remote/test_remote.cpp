@@ -28,6 +28,7 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -213,6 +214,10 @@ private slots:
         QCOMPARE(all.size(), 4);
         QCOMPARE(QJsonDocument::fromJson(Run("SWE:ANAL? C").toUtf8()).object(), all[2].toObject());
         QVERIFY(all[0].toObject()["codes"].toInt() <= done);
+        // The notes travel, ASCII only: the conditions as the sweep recorded them first.
+        QVERIFY(all[0].toObject()["notes"].toArray()[0].toString().contains("as recorded in the sweep's record"));
+        const QString wire = Run("SWE:ANAL?");
+        QVERIFY(std::all_of(wire.cbegin(), wire.cend(), [](QChar c) { return c.unicode() < 128; }));
     }
 
     void tcpClientsLongLinesBinaryAndTheLimit()
