@@ -19,8 +19,8 @@ void TestForm::AnalyseSweep_Click()
                                .arg(data.samples())
                                .arg(QTime::currentTime().toString("HH:mm:ss"));
     AnalysisWindow& window = AnalysisWindow::ForSweep();
-    window.ShowSweep(std::move(data), sweeprecord::RecordedRanges(), sweeprecord::RecordedCoding(),
-                     sweeprecord::RecordedResolution(), source);
+    const analysis::RecordedSweep recorded = sweeprecord::Recorded();
+    window.ShowSweep(std::move(data), &recorded, source);
     window.show();
     window.raise();
     window.activateWindow();

@@ -13,9 +13,9 @@ using namespace analysis;
 
 namespace {
 
-SweepConditions full()
+RecordedSweep full()
 {
-    SweepConditions c;
+    RecordedSweep c;
     c.ranges = {0, 3, std::nullopt, 5};
     c.coding = Coding::TwosComplement;
     c.resolution = 12;
@@ -54,10 +54,10 @@ TEST(Companion, ReadsBackWhatItWroteAndRefusesWhatItDidNotWrite)
     EXPECT_NE(text.find("\"started\": \"2026-12-06T10:00:00Z\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"ranges\": {\"A\": \"+5V\", \"B\": \"\\u00b15V\", \"C\": null, \"D\": \"\\u00b110.8V\"}"),
               std::string::npos) << text;
-    SweepConditions back;
+    RecordedSweep back;
     std::string why;
     ASSERT_TRUE(ReadCompanionText(text, data.size(), DataChecksum(data), back, why)) << why;
-    const SweepConditions c = full();
+    const RecordedSweep c = full();
     EXPECT_EQ(back.ranges, c.ranges);
     EXPECT_EQ(back.coding, c.coding);
     EXPECT_EQ(back.resolution, 12);
@@ -130,7 +130,7 @@ TEST(Companion, ConditionsComeFromTheRecordThenTheChoiceThenGuesses)
               0u) << chosen.notes[0];
 
     // With one: its conditions, and what the user chose otherwise not taken.
-    SweepConditions recorded;
+    RecordedSweep recorded;
     recorded.ranges = {4, 1, 1, 1};
     recorded.coding = Coding::Binary;
     recorded.resolution = 12;
@@ -170,7 +170,7 @@ TEST(Companion, ConditionsComeFromTheRecordThenTheChoiceThenGuesses)
     const std::string path = std::string(QV_TEST_SCRATCH) + "/companion14.dat";
     std::ofstream(path, std::ios::binary) << text;
     std::ofstream(CompanionPath(path), std::ios::binary) << CompanionText(recorded, "companion14.dat", text);
-    SweepConditions back;
+    RecordedSweep back;
     std::string why;
     EXPECT_EQ(ReadCompanionFile(path, data.bytes, data.checksum, back, why), CompanionRead::Read) << why;
     EXPECT_EQ(back.resolution, 12);
