@@ -139,6 +139,4 @@ RangeGuess GuessRange(std::span<const float> readings, Coding coding, int resolu
     return {best, note + "; choose the range the channel was set to if it was another."};
 }
 
-int DefaultRange(std::span<const float> readings) { return GuessRange(readings, Coding::Binary, 16).range; }
-
 }  // namespace analysis

@@ -72,7 +72,4 @@ struct RangeGuess {
 // No range holds them: the widest, and the note says so.
 RangeGuess GuessRange(std::span<const float> readings, Coding coding, int resolution);
 
-// GuessRange's range for straight binary at 16 bits.
-int DefaultRange(std::span<const float> readings);
-
 }  // namespace analysis

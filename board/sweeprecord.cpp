@@ -19,6 +19,22 @@ size_t shortest(size_t count)
         count = std::min(count, volts->size());
     return count;
 }
+
+std::array<std::optional<int>, analysis::kChannels> recordedRanges()
+{
+    std::array<std::optional<int>, analysis::kChannels> ranges;
+    for (size_t ch = 0; ch < ranges.size(); ++ch) {
+        const int code = State.Sweep.ranges[ch];
+        if (code >= 0 && code < static_cast<int>(analysis::Ranges().size()))
+            ranges[ch] = code;
+    }
+    return ranges;
+}
+
+analysis::Coding recordedCoding()
+{
+    return State.Sweep.twosComplement ? analysis::Coding::TwosComplement : analysis::Coding::Binary;
+}
 }  // namespace
 
 analysis::SweepData Readings()
@@ -31,32 +47,11 @@ analysis::SweepData Readings()
     return data;
 }
 
-std::array<std::optional<int>, analysis::kChannels> RecordedRanges()
-{
-    std::array<std::optional<int>, analysis::kChannels> ranges;
-    for (size_t ch = 0; ch < ranges.size(); ++ch) {
-        const int code = State.Sweep.ranges[ch];
-        if (code >= 0 && code < static_cast<int>(analysis::Ranges().size()))
-            ranges[ch] = code;
-    }
-    return ranges;
-}
-
-analysis::Coding RecordedCoding()
-{
-    return State.Sweep.twosComplement ? analysis::Coding::TwosComplement : analysis::Coding::Binary;
-}
-
-int RecordedResolution()
-{
-    return analysis::ValidResolution(State.Sweep.resolution) ? State.Sweep.resolution : 16;
-}
-
 analysis::RecordedSweep Recorded()
 {
     analysis::RecordedSweep r;
-    r.ranges = RecordedRanges();
-    r.coding = RecordedCoding();
+    r.ranges = recordedRanges();
+    r.coding = recordedCoding();
     if (analysis::ValidResolution(State.Sweep.resolution)) {
         r.resolution = State.Sweep.resolution;
         r.part = analysis::PartName(State.Sweep.resolution);

@@ -14,16 +14,11 @@ namespace sweeprecord {
 // The four channels' readings of every step the last sweep made.
 analysis::SweepData Readings();
 
-// The ranges recorded at the start (each channel's range register as the board
-// operations last wrote or read it; unknown ones empty).
-std::array<std::optional<int>, analysis::kChannels> RecordedRanges();
-// The coding (the BIN/2sCOMP pin) and the resolution recorded at the start.
-analysis::Coding RecordedCoding();
-int RecordedResolution();
-
-// All the sweep recorded, as its companion file keeps it: the above, the
-// steps made, when it started and made its last step, the part, the board
-// and the program.
+// All the sweep recorded, as its companion file keeps it: the ranges (each
+// channel's range register as the board operations last wrote or read it
+// when it started; unknown ones empty), the coding (the BIN/2sCOMP pin) and
+// the resolution at the start, the steps made, when it started and made its
+// last step, the part, the board and the program.
 analysis::RecordedSweep Recorded();
 
 // Each channel's conditions: what the sweep recorded, else guessed from the
