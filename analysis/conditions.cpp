@@ -67,7 +67,8 @@ Chosen ChooseConditions(SweepData& data, const RecordedSweep* recorded, const st
         }
         std::vector<std::string> sentences;
         if (!parts.recorded.empty())
-            sentences.push_back(listed(parts.recorded) + " as recorded in " + where);
+            sentences.push_back(listed(parts.recorded) + " as " + where + " recorded " +
+                                (parts.recorded.size() == 1 ? "it" : "them"));
         if (!parts.chosen.empty())
             sentences.push_back(listed(parts.chosen) + " as chosen");
         if (!parts.assumed.empty())

@@ -27,7 +27,7 @@ struct Chosen {
 };
 
 // `recorded` (may be null) as `where` names it ("the companion file
-// Default.dat.json", "the sweep's record"); its steps, when known, decide how
+// Default.dat.json", "the sweep"); its steps, when known, decide how
 // much of `data` was swept.
 Chosen ChooseConditions(SweepData& data, const RecordedSweep* recorded, const std::string& where, const Choice& choice);
 

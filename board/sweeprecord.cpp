@@ -71,7 +71,7 @@ analysis::RecordedSweep Recorded()
 analysis::Chosen ChosenConditions(analysis::SweepData& data)
 {
     const analysis::RecordedSweep r = Recorded();
-    return analysis::ChooseConditions(data, &r, "the sweep's record", {});
+    return analysis::ChooseConditions(data, &r, "the sweep", {});
 }
 
 bool SaveDataFile(const std::string& path, std::string& why, std::string* companionWhy)

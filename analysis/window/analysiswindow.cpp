@@ -129,7 +129,7 @@ QWidget* AnalysisWindow::buildControls()
 
 void AnalysisWindow::ShowSweep(SweepData data, const RecordedSweep* recorded, const QString& source)
 {
-    Chosen chosen = ChooseConditions(data, recorded, "the sweep's record", {});
+    Chosen chosen = ChooseConditions(data, recorded, "the sweep", {});
     present(std::move(data), std::move(chosen), source);
 }
 

@@ -139,8 +139,8 @@ TEST(Companion, ConditionsComeFromTheRecordThenTheChoiceThenGuesses)
     choice.resolution = 16;
     choice.ranges[2] = 0;
     chosen = ChooseConditions(data, &recorded, "the companion file Default.dat.json", choice);
-    EXPECT_EQ(chosen.notes[0], "range \u00B110V, straight binary and 12 bits as recorded in the companion file "
-                               "Default.dat.json; 16 bits not taken: the companion file Default.dat.json recorded otherwise.");
+    EXPECT_EQ(chosen.notes[0], "range \u00B110V, straight binary and 12 bits as the companion file "
+                               "Default.dat.json recorded them; 16 bits not taken: the companion file Default.dat.json recorded otherwise.");
     EXPECT_NE(chosen.notes[2].find("; range +5V and 16 bits not taken: the companion file"), std::string::npos) << chosen.notes[2];
     ChannelAnalysis a = Analyse(data.volts[0], chosen.channels[0], chosen.notes[0]);
     EXPECT_EQ(a.figures.codes, 2500);
@@ -156,7 +156,7 @@ TEST(Companion, ConditionsComeFromTheRecordThenTheChoiceThenGuesses)
     EXPECT_EQ(a.conditions.range, 3);
     EXPECT_FALSE(a.figures.offsetErrorMv.known());
     ASSERT_GE(a.notes.size(), 2u);
-    EXPECT_EQ(a.notes[0].rfind("range \u00B15V, straight binary and 12 bits as recorded in the companion file", 0), 0u);
+    EXPECT_EQ(a.notes[0].rfind("range \u00B15V, straight binary and 12 bits as the companion file", 0), 0u);
     EXPECT_EQ(a.notes[1].rfind("the readings run from -10.0 V to 2.2 V, beyond the \u00B15V range", 0), 0u) << a.notes[1];
 
     // Its steps decide what was swept: trailing zeros after 40,000 steps

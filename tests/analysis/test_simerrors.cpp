@@ -219,7 +219,7 @@ TEST(Command, TwelveAndFourteenBitFilesWithAndWithoutTheirCompanion)
         EXPECT_EQ(channel["range"].toString(), QString::fromUtf8("\u00B15V"));
         EXPECT_LE(std::abs(channel["inl_endpoint_max_lsb"].toDouble() - 12), channel["inl_endpoint_max_lsb_uncertainty"].toDouble());
         EXPECT_TRUE(channel["notes"].toArray()[0].toString().endsWith(
-            "as recorded in the companion file board" + QString::number(bits) + ".dat.json; 16 bits not taken: the companion "
+            "as the companion file board" + QString::number(bits) + ".dat.json recorded them; 16 bits not taken: the companion "
             "file board" + QString::number(bits) + ".dat.json recorded otherwise."));
 
         // Without it: 16 bits assumed, and the 12-bit part's staircase read as INL.

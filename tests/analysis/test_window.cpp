@@ -253,7 +253,7 @@ private slots:
         QTest::mouseClick(form.AnalyseSweep, Qt::LeftButton);
         QCOMPARE(AnalysisWindow::ForSweep().Analyses()[0].figures.codes, 0);
         QVERIFY(AnalysisWindow::ForSweep().NotesLabel()->text().startsWith(
-            "Channel A: range +5V, straight binary and 12 bits as recorded in the sweep's record.\n\n"
+            "Channel A: range +5V, straight binary and 12 bits as the sweep recorded them.\n\n"
             "Channel A: no codes were measured"));
 
         QTest::mouseClick(form.Command1, Qt::LeftButton);
@@ -281,8 +281,8 @@ private slots:
                 QVERIFY2(within(a.figures.gainErrorPercent, 0.03), qPrintable(QString::number(a.figures.gainErrorPercent.value)));
                 QVERIFY2(within(a.figures.inlEndpointMaxLsb, 12), qPrintable(QString::number(a.figures.inlEndpointMaxLsb.value)));
             }
-        QVERIFY(fromFile.Analyses()[0].notes[0].starts_with("range +5V, straight binary and 12 bits as recorded in the "
-                                                            "companion file sweep12.dat.json"));
+        QVERIFY(fromFile.Analyses()[0].notes[0].starts_with("range +5V, straight binary and 12 bits as the "
+                                                            "companion file sweep12.dat.json recorded them."));
         QFile companion(path + ".json");
         QVERIFY(companion.open(QIODevice::ReadOnly));
         const QByteArray text = companion.readAll();

@@ -215,7 +215,7 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(Run("SWE:ANAL? C").toUtf8()).object(), all[2].toObject());
         QVERIFY(all[0].toObject()["codes"].toInt() <= done);
         // The notes travel, ASCII only: the conditions as the sweep recorded them first.
-        QVERIFY(all[0].toObject()["notes"].toArray()[0].toString().contains("as recorded in the sweep's record"));
+        QVERIFY(all[0].toObject()["notes"].toArray()[0].toString().contains("as the sweep recorded them"));
         const QString wire = Run("SWE:ANAL?");
         QVERIFY(std::all_of(wire.cbegin(), wire.cend(), [](QChar c) { return c.unicode() < 128; }));
     }
