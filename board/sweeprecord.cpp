@@ -1,7 +1,7 @@
 #include "sweeprecord.h"
 
-#include "boardidentity.h"
 #include "boardlink.h"
+#include "identity.h"
 #include "state.h"
 #include "runtime/savefile.h"
 
@@ -61,7 +61,14 @@ analysis::RecordedSweep Recorded()
         r.started = analysis::UtcText(State.Sweep.started);
     if (State.Sweep.steps > 0)
         r.ended = analysis::UtcText(State.Sweep.lastStep);
-    r.board = SweptBoardIdentity();
+    // The board in use now: the one the sweep ran on, as the program keeps one board.
+    const BoardIdentity board = CurrentBoardIdentity();
+    const std::string simulated = "SIMULATED,";
+    if (board.simulated)
+        r.board = analysis::BoardIdentity{true, board.text.rfind(simulated, 0) == 0 ? board.text.substr(simulated.size())
+                                                                                    : board.text};
+    else if (!board.text.empty())
+        r.board = analysis::BoardIdentity{false, board.text};
     const Edition& e = CurrentEdition();
     r.program = std::string(e.title) + " " + std::to_string(e.major) + "." + std::to_string(e.minor) + "." +
                 std::to_string(e.revision);
@@ -74,7 +81,7 @@ analysis::Chosen ChosenConditions(analysis::SweepData& data)
     return analysis::ChooseConditions(data, &r, "the sweep", {});
 }
 
-bool SaveDataFile(const std::string& path, std::string& why, std::string* companionWhy)
+bool SaveDataFile(const std::string& path, std::string& why, std::string* companionWhy, bool withCompanion)
 {
     const size_t count = shortest(static_cast<size_t>(std::max(State.SampleCount, 0)));
     analysis::SweepSamples samples;
@@ -85,7 +92,7 @@ bool SaveDataFile(const std::string& path, std::string& why, std::string* compan
         return false;
     // A device or a pipe gets no companion.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!withCompanion || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return true;
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -27,9 +27,11 @@ analysis::Chosen ChosenConditions(analysis::SweepData& data);
 
 // Every sample of the sweep arrays as data file lines (index 0 to the sample
 // count less one), replacing `path` only once all is written; then the
-// companion file beside it (NAME.json), written the same way. False, with
-// `why`, when the data file could not be written. A companion that could not
-// be written leaves the data file as saved and says why in `companionWhy`.
-bool SaveDataFile(const std::string& path, std::string& why, std::string* companionWhy = nullptr);
+// companion file beside it (NAME.json), written the same way unless
+// `withCompanion` is false. False, with `why`, when the data file could not
+// be written. A companion that could not be written leaves the data file as
+// saved and says why in `companionWhy`.
+bool SaveDataFile(const std::string& path, std::string& why, std::string* companionWhy = nullptr,
+                  bool withCompanion = true);
 
 }  // namespace sweeprecord

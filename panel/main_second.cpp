@@ -1,5 +1,6 @@
 // The second version of the program.
 #include "board/boardlink.h"
+#include "board/identity.h"
 #include "panel/mainform.h"
 #include "panel/remotefollow.h"
 
@@ -8,6 +9,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    SimulateIfAsked(app.arguments());
     UseEdition(SecondEdition());
     if (!ProgramStart())
         return 0;

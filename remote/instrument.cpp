@@ -1,8 +1,11 @@
 #include "instrument.h"
 
 #include "board/adc.h"
+#include "board/owner.h"
+#include "remotelog.h"
 #include "board/primitives.h"
 #include "board/sweeprecord.h"
+#include "datafolder.h"
 #include "runtime/programend.h"
 #include "runtime/runtimeerror.h"
 
@@ -39,8 +42,19 @@ int Session::StatusByte() const
     return stb;
 }
 
+namespace {
+// The data file, and its companion beside it only where the data folder's
+// rules let that name be written too (not a link that leads out, say).
+bool saveInDataFolder(const std::string& path, std::string& why)
+{
+    std::string refused;
+    const bool companion = remote::PathInDataFolder(analysis::CompanionPath(path), refused).has_value();
+    return sweeprecord::SaveDataFile(path, why, nullptr, companion);
+}
+}  // namespace
+
 Instrument::Instrument(PanelMirror& mirror, QObject* parent)
-    : QObject(parent), saveSweep([](const std::string& path, std::string& why) { return sweeprecord::SaveDataFile(path, why); }), mirror_(mirror)
+    : QObject(parent), saveSweep(saveInDataFolder), mirror_(mirror)
 {
     sweepTimer_.setInterval(0);
     QObject::connect(&sweepTimer_, &QTimer::timeout, this, [this] { SweepTick(); });
@@ -78,6 +92,17 @@ bool Instrument::Run(Session& session, LineRun& line, std::string& reply)
     return true;
 }
 
+namespace {
+// The header as typed, for the log: "DAC:RANG", "*TST?".
+std::string HeaderOf(const scpi::Command& command)
+{
+    std::string text = command.common ? "*" : "";
+    for (size_t i = 0; i < command.typed.size(); ++i)
+        text += (i > 0 ? ":" : "") + command.typed[i];
+    return command.query ? text + "?" : text;
+}
+}  // namespace
+
 Instrument::Step Instrument::Execute(Ctx& ctx)
 {
     if (ctx.command.error != scpi::kNoError) {
@@ -85,7 +110,11 @@ Instrument::Step Instrument::Execute(Ctx& ctx)
         return Step::Stop;
     }
     try {
+        const owner::Acting remote(owner::Side::Remote);
         return Dispatch(ctx);
+    } catch (const owner::Refused& e) {
+        qCInfo(lcRemote, "refused %s: %s", HeaderOf(ctx.command).c_str(), e.what());
+        ctx.session.PushError(scpi::kSettingsConflict, e.what());
     } catch (const RunTimeError& e) {
         ctx.session.PushError(scpi::kHardwareError, e.text());
     } catch (const ProgramEnded&) {
@@ -158,6 +187,8 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"SYSTem:ERRor:NEXT", &Instrument::System},
         {"SYSTem:ERRor:COUNt", &Instrument::System},
         {"SYSTem:VERSion", &Instrument::System},
+        {"SYSTem:BOARD", &Instrument::System},
+        {"SYSTem:PANel:CHANged", &Instrument::System},
     };
     // The path rule first; a header that names no command there is taken
     // from the root, as most people write "MEAS:VOLT? A;DAC:CODE B,1".
@@ -220,5 +251,6 @@ void Instrument::FinishSweep()
 {
     sweepTimer_.stop();
     sweepRunning_ = false;
+    owner::Release();
     emit Idle();
 }

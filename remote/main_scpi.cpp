@@ -2,15 +2,20 @@
 // window. SCPI over TCP and/or standard input and output.
 #include "headless.h"
 #include "instrument.h"
+#include "datafolder.h"
+#include "remotelog.h"
 #include "server.h"
 
 #include "board/boardlink.h"
+#include "board/identity.h"
 #include "board/primitives.h"
 #include "board/ops.h"
 #include "runtime/msgbox.h"
 #include "runtime/runtimeerror.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -18,7 +23,8 @@
 
 namespace {
 const char* const kUsage =
-    "Usage: qv4816x-scpi [--listen HOST:PORT] [--stdio] [--first-version]\n"
+    "Usage: qv4816x-scpi [--listen HOST:PORT] [--stdio] [--first-version] [--simulate]\n"
+    "                    [--data-dir DIR] [--verbose]\n"
     "Serves the QV4816X evaluation board as an SCPI instrument.\n"
     "\n"
     "  --listen HOST:PORT  SCPI over TCP (default 127.0.0.1:5025 when no\n"
@@ -29,6 +35,12 @@ const char* const kUsage =
     "                      output; the program ends when input ends (unless it\n"
     "                      also listens)\n"
     "  --first-version     bind the first version's interface library EVLINK1\n"
+    "  --simulate          work with the simulated board (without it, only a\n"
+    "                      real board on USB is used; EVLINK_SIM also asks for it)\n"
+    "  --data-dir DIR      the one folder SWEep:SAVE writes into (default: the\n"
+    "                      folder the server started in)\n"
+    "  --verbose           log every connection, disconnection and refused\n"
+    "                      command on standard error\n"
     "  --help              this text\n"
     "\n"
     "Commands: see docs/remote.md or man qv4816x-scpi.\n";
@@ -50,6 +62,7 @@ int main(int argc, char* argv[])
     QString listen;
     bool stdio = false;
     bool first = false;
+    QString dataDir = QDir::currentPath();
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -60,6 +73,14 @@ int main(int argc, char* argv[])
             stdio = true;
         } else if (a == "--first-version") {
             first = true;
+        } else if (a == "--simulate") {
+            AskForSimulatedBoard();
+        } else if (a == "--verbose") {
+            remote::LogVerbosely();
+        } else if (a == "--data-dir" && i + 1 < args.size()) {
+            dataDir = args[++i];
+        } else if (a.startsWith("--data-dir=")) {
+            dataDir = a.mid(11);
         } else if (a == "--listen" && i + 1 < args.size()) {
             listen = args[++i];
         } else if (a.startsWith("--listen=")) {
@@ -69,6 +90,11 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
+    if (!QFileInfo(dataDir).isDir()) {
+        std::fprintf(stderr, "qv4816x-scpi: the data folder %s does not exist\n", qPrintable(dataDir));
+        return 2;
+    }
+    remote::SetDataFolder(QFileInfo(dataDir).absoluteFilePath().toStdString());
     if (listen.isEmpty() && !stdio)
         listen = "127.0.0.1:5025";
     QHostAddress address;
@@ -95,6 +121,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no board found: %s\n", why.c_str());
         return 1;
     }
+    AnnounceSimulatedBoard("qv4816x-scpi");
     Instrument instrument(panel);
     instrument.connect = ConnectQuietly;
     // The start-up traffic of the panel: pin word, pulse LDAC, read-all, ADC set-up.

@@ -1,4 +1,5 @@
 #include "server.h"
+#include "remotelog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -225,7 +226,9 @@ bool Server::Listen(const QString& hostPort, QString& error)
     }
     if (!address.isLoopback())
         std::fprintf(stderr,
-                     "warning: listening on %s, port %u: anyone who can reach this port controls the board\n",
+                     "warning: listening on %s, port %u: anyone who can reach this port controls the board "
+                     "(sets its outputs, ranges and pins, runs sweeps and the self-test, and writes sweep files "
+                     "into the data folder); there is no password\n",
                      qPrintable(address.toString()), tcp_->serverPort());
     return true;
 }
@@ -238,16 +241,23 @@ int Server::TcpClients() const { return tcpClients_; }
 void Server::Accept()
 {
     while (QTcpSocket* socket = tcp_->nextPendingConnection()) {
+        const QString peer = socket->peerAddress().toString() + ":" + QString::number(socket->peerPort());
         if (tcpClients_ >= kMaxClients) {
+            qCInfo(lcRemote, "refused the connection of %s: %d clients are connected already", qPrintable(peer),
+                   tcpClients_);
             socket->abort();  // refused: the server serves at most kMaxClients at once
             socket->deleteLater();
             continue;
         }
         ++tcpClients_;
+        qCInfo(lcRemote, "%s connected; clients: %d", qPrintable(peer), tcpClients_);
+        emit ClientsChanged(tcpClients_);
         auto* client = new TcpClient(instrument_, socket, this);
         Adopt(client);
-        QObject::connect(socket, &QTcpSocket::disconnected, client, [this, client] {
+        QObject::connect(socket, &QTcpSocket::disconnected, client, [this, client, peer] {
             --tcpClients_;
+            qCInfo(lcRemote, "%s disconnected; clients: %d", qPrintable(peer), tcpClients_);
+            emit ClientsChanged(tcpClients_);
             client->deleteLater();
         });
         client->ReadAndRun();
