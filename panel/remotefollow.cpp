@@ -4,6 +4,7 @@
 #include "codefield.h"
 #include "codetext.h"
 #include "mainform.h"
+#include "options.h"
 #include "pickbox.h"
 #include "runtime/guard.h"
 #include "controls/led.h"
@@ -25,6 +26,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -169,18 +172,22 @@ remote::Server* FollowingServer() { return server; }
 
 bool StartRemoteIfAsked(const QStringList& arguments)
 {
-    QString where;
-    bool asked = false;
-    for (const QString& a : arguments) {
-        if (a == "--remote") {
-            asked = true;
-        } else if (a.startsWith("--remote=")) {
-            asked = true;
-            where = a.mid(9);
-        }
-    }
-    if (!asked)
+    std::vector<std::string> texts;
+    for (const QString& a : arguments)
+        texts.push_back(a.toStdString());
+    std::vector<const char*> argv;
+    for (const std::string& t : texts)
+        argv.push_back(t.c_str());
+    PanelOptions options;
+    return ParsePanelOptions(CurrentEdition(), static_cast<int>(argv.size()), argv.data(), options) < 0 &&
+           StartRemoteIfAsked(options);
+}
+
+bool StartRemoteIfAsked(const PanelOptions& options)
+{
+    if (!options.remote)
         return true;
+    QString where = QString::fromStdString(options.remoteAddress);
     if (where.isEmpty())
         where = "127.0.0.1:5025";
     if (server == nullptr) {

@@ -300,6 +300,7 @@ void Server::ResumeWaiting()
 void Server::StartStdio(std::function<void()> ended)
 {
     auto* client = new StdioClient(instrument_, this);
+    client->Status().onError = instrument_.stdioErrors;
     Adopt(client);
     auto inputOver = std::make_shared<bool>(false);
     auto check = [client, inputOver, ended] {

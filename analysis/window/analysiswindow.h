@@ -39,6 +39,8 @@ public:
                   bool fromMenu = false);
 
     // The user's choices in the window, over what was recorded.
+    // The "Open..." menu item's file dialog, as if it had been chosen.
+    void AskForFile() { openFromMenu(); }
     void SetRange(int channel, int range);
     void SetCoding(analysis::Coding coding);
     void SetResolution(int bits);
