@@ -1,11 +1,16 @@
 #include "results.h"
 
-#include "textfile.h"
+#include "report.h"
+
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <limits>
 #include <map>
 
 namespace analysis {
@@ -19,13 +24,6 @@ constexpr std::string_view kKeys[] = {
     "program", "started", "board", "channel", "range", "coding", "resolution", "meter", "meter-identity",
     "meter-range-v", "meter-resolution-v", "meter-setup", "plan", "readings-per-code", "codes-planned",
 };
-
-std::string Number(double v)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.12g", v);
-    return text;
-}
 
 std::string Join(const std::vector<std::string>& items, char separator)
 {
@@ -211,6 +209,20 @@ std::string EndLine(std::string_view end) { return "end=" + OneLine(end) + "\n";
 
 bool LooksLikeResults(std::string_view text) { return text.substr(0, kFirstLine.size()) == kFirstLine; }
 
+bool IsResultsFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st{};
+    char head[kFirstLine.size()];
+    const bool is = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    ::read(fd, head, sizeof head) == static_cast<ssize_t>(sizeof head) &&
+                    LooksLikeResults(std::string_view(head, sizeof head));
+    ::close(fd);
+    return is;
+}
+
 bool ParseResults(std::string_view text, Results& results, ReadError& error)
 {
     results = {};
@@ -287,10 +299,56 @@ bool ParseResults(std::string_view text, Results& results, ReadError& error)
     return true;
 }
 
+Instrument ResultsInstrument(const ResultsHeader& h)
+{
+    if (h.meter == "adc")
+        return kBoardAdc;
+    Instrument meter;
+    meter.name = "the bench meter";
+    meter.stepVolts = h.meterResolutionVolts;
+    meter.lowVolts = -std::numeric_limits<double>::infinity();
+    meter.highVolts = std::numeric_limits<double>::infinity();
+    return meter;
+}
+
+void AnalyseResults(const Results& results, const Conditions& conditions, ChannelAnalysis& into, std::string_view note)
+{
+    into.Reset(conditions, ResultsInstrument(results.header));
+    for (const CodeResult& c : results.codes)
+        if (c.code < conditions.codes())
+            into.Set(conditions.position(c.code), c.Mean(), c.Deviation(), static_cast<uint32_t>(c.readings.size()));
+    Evaluate(into, note);
+}
+
+std::string ResultsNote(const Results& r)
+{
+    const ResultsHeader& h = r.header;
+    const Conditions& c = h.conditions;
+    std::string note = "Measured under " + std::string(c.span().name) + ", " +
+                       (c.coding == Coding::Binary ? "straight binary" : "two's complement") + ", " +
+                       std::to_string(c.resolution) + " bits, as the results file recorded them, by " +
+                       (h.meter == "adc" ? std::string("the board's ADC") : h.meterIdentity + " (" + h.meter + ")") +
+                       ": " + std::to_string(r.codes.size()) + " of " + std::to_string(h.codesPlanned) +
+                       " codes planned, " + std::to_string(h.readingsPerCode) +
+                       (h.readingsPerCode == 1 ? " reading" : " readings") + " each; ";
+    if (r.end.empty())
+        note += "the file has no end line (the run was cut off): the codes measured before are analysed";
+    else
+        note += "the run ended: " + r.end;
+    if (r.cutShort)
+        note += "; its last line was cut short and is left out";
+    return note + ".";
+}
+
+std::string ResultsJson(const Results& results, const ChannelAnalysis& a)
+{
+    return "{\"channels\": [" + ChannelJson(results.header.channel, a) + "]}";
+}
+
 bool ReadResultsFile(const std::string& path, Results& results, ReadError& error)
 {
     std::string text, why;
-    if (!ReadTextFile(path, kMaxResultsBytes, text, why)) {
+    if (!ReadRegularFile(path, kMaxResultsBytes, text, why)) {
         error = {0, why};
         return false;
     }

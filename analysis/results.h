@@ -29,6 +29,7 @@
 // Plain C++, like the rest of the analysis: the run writes it, the analysis
 // window and qv4816x-analyse read it.
 #include "datafile.h"
+#include "figures.h"
 #include "ranges.h"
 
 #include <string>
@@ -84,6 +85,29 @@ std::string OneLine(std::string_view text);
 
 // True when a text begins as a results file does (to tell it from a sweep's data file).
 bool LooksLikeResults(std::string_view text);
+// True when `path` is a regular file that begins as a results file (only its
+// first line is read; anything but a regular file is not opened for reading).
+bool IsResultsFile(const std::string& path);
+
+// What took the readings: the board's ADC (its step, its limits), or a bench
+// meter (one count of it as its step, no limits: an overload ends a run).
+Instrument ResultsInstrument(const ResultsHeader& header);
+
+// The measured codes at their positions under `conditions` (the header's, or
+// the user's choice over them), evaluated: INL at each code measured, DNL
+// where the next position was measured too. `note` comes first among the
+// notes (ResultsNote says what the file recorded).
+void AnalyseResults(const Results& results, const Conditions& conditions, ChannelAnalysis& into,
+                    std::string_view note);
+// "Measured under +-10V, straight binary, 16 bits, as the results file
+// recorded them, by <meter> (<address>): 146 of 146 codes planned, 2
+// readings each; the run ended: done."
+std::string ResultsNote(const Results& results);
+
+// The figures of a results file on one line, as CHARacterise:ANALysis?
+// answers them and qv4816x-analyse --json prints them (with a line feed):
+// {"channels": [<the measured channel's object>]}.
+std::string ResultsJson(const Results& results, const ChannelAnalysis& a);
 
 // Reads a results file's text: every line checked, errors name the line.
 bool ParseResults(std::string_view text, Results& results, ReadError& error);

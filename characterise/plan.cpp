@@ -1,6 +1,6 @@
 #include "plan.h"
 
-#include "analysis/textfile.h"
+#include "analysis/datafile.h"
 
 #include <algorithm>
 #include <charconv>
@@ -225,7 +225,7 @@ std::optional<std::vector<int>> ParseCodeList(std::string_view text, int resolut
 std::optional<std::vector<int>> ReadCodeListFile(const std::string& path, int resolution, std::string& why)
 {
     std::string text;
-    if (!analysis::ReadTextFile(path, kMaxListBytes, text, why)) {
+    if (!analysis::ReadRegularFile(path, kMaxListBytes, text, why)) {
         why = path + ": " + why;
         return std::nullopt;
     }

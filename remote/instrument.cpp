@@ -229,6 +229,7 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"CHARacterise:PROGress", &Instrument::Characterise},
         {"CHARacterise:MESSage", &Instrument::Characterise},
         {"CHARacterise:DATA", &Instrument::Characterise},
+        {"CHARacterise:ANALysis", &Instrument::Characterise},
         {"SYSTem:ERRor", &Instrument::System},
         {"SYSTem:ERRor:NEXT", &Instrument::System},
         {"SYSTem:ERRor:COUNt", &Instrument::System},

@@ -4,9 +4,11 @@
 #include "instrument.h"
 #include "params.h"
 
+#include "analysis/results.h"
 #include "characterise/session.h"
 #include "datafolder.h"
 #include "remotelog.h"
+#include "sweepfigures.h"
 
 #include <cstdio>
 
@@ -246,7 +248,7 @@ Step Instrument::Characterise(Ctx& ctx)
         if (!Count(ctx, 0, 0))
             return Step::Stop;
         ctx.answer = Quoted(run ? run->message() : std::string());
-    } else if (Is(ctx.command, 1, "DATA") && q) {
+    } else if ((Is(ctx.command, 1, "DATA") || Is(ctx.command, 1, "ANALysis")) && q) {
         if (!Count(ctx, 0, 0))
             return Step::Stop;
         characterise::Results results;
@@ -256,6 +258,12 @@ Step Instrument::Characterise(Ctx& ctx)
             return Step::Stop;
         }
         std::string& a = ctx.answer;
+        if (Is(ctx.command, 1, "ANALysis")) {
+            analysis::ChannelAnalysis figures;
+            analysis::AnalyseResults(results, results.header.conditions, figures, analysis::ResultsNote(results));
+            a = remote::WireJson(analysis::ResultsJson(results, figures));
+            return Step::Next;
+        }
         for (const auto& c : results.codes)
             a += (a.empty() ? "" : ",") + Num(c.code) + "," + Decimal(c.Mean()) + "," + Decimal(c.Deviation());
     } else {

@@ -22,7 +22,11 @@ std::string SweepFiguresJson(int channel)
         const size_t i = static_cast<size_t>(ch);
         results.push_back(analysis::Analyse(data.volts[i], chosen.channels[i], chosen.notes[i]));
     }
-    std::string json = channel != 4 ? analysis::ChannelJson(channel, results.front()) : analysis::FiguresJson(results);
+    return WireJson(channel != 4 ? analysis::ChannelJson(channel, results.front()) : analysis::FiguresJson(results));
+}
+
+std::string WireJson(std::string json)
+{
     // One line of ASCII for the wire (VISA clients read ASCII by default): the
     // document's line breaks go, and the "±" of the range names is escaped.
     std::erase(json, '\n');

@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+class AnalysisWindow;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -37,6 +38,8 @@ public:
     void Analyse_Click();
     void BrowseList_Click();
     void BrowseResults_Click();
+    // The analysis window "Analyse Results" opened (nullptr before).
+    static AnalysisWindow* ResultsWindow();
 
     // The controls, for the tests and for assistive technology.
     QLineEdit* Meter = nullptr;

@@ -3,6 +3,7 @@
 // with its progress and its end, a meter that stops answering, a bad
 // address; every control named for assistive technology; the test window's
 // sweep and self-test held off while a run holds the board.
+#include "analysis/window/analysiswindow.h"
 #include "board/boardlink.h"
 #include "board/ops.h"
 #include "board/owner.h"
@@ -104,6 +105,18 @@ private slots:
         QVERIFY2(w->Message->text().startsWith("Done: 9 codes measured"), qPrintable(w->Message->text()));
         QVERIFY(w->AnalyseButton->isEnabled() && w->StartButton->isEnabled());
         QVERIFY(form.Command1->isEnabled() && form.Command3->isEnabled());
+        // The results in the analysis window: channel A alone, its nine codes.
+        QTest::mouseClick(w->AnalyseButton, Qt::LeftButton);
+        AnalysisWindow* analysis = CharacteriseWindow::ResultsWindow();
+        QVERIFY(analysis != nullptr && analysis->isVisible());
+        QCOMPARE(analysis->Analyses()[0].figures.codes, 9);
+        QCOMPARE(analysis->Analyses()[1].figures.codes, 0);
+        QVERIFY2(analysis->SourceLabel()->text().startsWith("window.txt: characterisation of channel A, 9 of 9 codes"),
+                 qPrintable(analysis->SourceLabel()->text()));
+        QVERIFY(analysis->NotesLabel()->text().contains("as the results file recorded them"));
+        analysis->SetRange(0, 1);  // the boxes still change what it is analysed under
+        QCOMPARE(analysis->Analyses()[0].conditions.range, 1);
+        QCOMPARE(analysis->Analyses()[0].figures.codes, 9);
     }
 
     void pauseAndStop()

@@ -3,6 +3,7 @@
 with a bow of 3 LSB (EVLINK_SIM inl-lsb=3), the simulated meter on its probe
 file, the plan set and run by CHARacterise commands, its data and figures
 read back; the board held meanwhile; a meter that hangs; hostile names."""
+import json
 import os
 import subprocess
 import sys
@@ -10,7 +11,7 @@ import time
 
 import pyvisa
 
-SCPI, SIMMETER, WORKDIR = sys.argv[1:4]
+SCPI, SIMMETER, ANALYSE, WORKDIR = sys.argv[1:5]
 PROBE = os.path.join(WORKDIR, "characterise.probe")
 ENV = dict(os.environ, EVLINK_SIM="only,inl-lsb=3,probe=" + PROBE, EVLINK_TRACE="/dev/null")
 
@@ -52,11 +53,11 @@ def main():
         inst.write("POW:DAC A,ON;:DAC:RANG A,BIP10")
         assert inst.query("CHAR:STAT?") == "IDLE"
         inst.write('CHAR:MET "tcp://127.0.0.1:%d"' % meter_port)
-        inst.write('CHAR:PLAN "channel=A;codes=carries;random=40;readings=2;settle-ms=0"')
+        inst.write('CHAR:PLAN "channel=A;codes=carries;random=40;readings=4;settle-ms=0"')
         inst.write('CHAR:FILE "characterisation.txt"')
         assert errors(inst) == '0,"No error"'
         assert inst.query("CHAR:MET?") == '"tcp://127.0.0.1:%d"' % meter_port
-        assert "readings=2" in inst.query("CHAR:PLAN?")
+        assert "readings=4" in inst.query("CHAR:PLAN?")
         assert float(inst.query("CHAR:EST?")) > 0
         assert inst.query("CHAR:IDEN?").startswith('"QV4816X,QV-SIMDMM,SIMULATED,')
 
@@ -79,6 +80,20 @@ def main():
             t = code / 65535
             model = -10 + code * lsb + 3 * lsb * 4 * t * (1 - t)
             assert abs(mean - model) < 0.1 * lsb, (code, mean, model)
+        # The figures, as the analysis gives them: the bow of 3 LSB within 0.1.
+        figures = json.loads(inst.query("CHAR:ANAL?"))["channels"]
+        assert len(figures) == 1 and figures[0]["channel"] == "A", figures
+        a = figures[0]
+        assert abs(a["inl_endpoint_max_lsb"] - 3) < 0.1 and a["inl_endpoint_max_lsb_uncertainty"] < 0.1, a
+        assert abs(a["dnl_max_lsb"]) < 0.1 and abs(a["dnl_min_lsb"]) < 0.1, a
+        assert a["codes"] == int(total), a
+        print("end-point INL %.3f +- %.3f LSB, DNL %.3f..%.3f +- %.3f LSB over %d codes" % (
+            a["inl_endpoint_max_lsb"], a["inl_endpoint_max_lsb_uncertainty"], a["dnl_min_lsb"], a["dnl_max_lsb"],
+            a["dnl_max_lsb_uncertainty"], a["codes"]))
+        # qv4816x-analyse reads the results file to the same figures.
+        printed = subprocess.run([ANALYSE, "--json", os.path.join(WORKDIR, "characterisation.txt")],
+                                 capture_output=True, text=True, check=True).stdout
+        assert json.loads(printed) == json.loads(inst.query("CHAR:ANAL?")), printed
         with open(os.path.join(WORKDIR, "characterisation.txt")) as f:
             text = f.read()
         assert text.startswith("QV4816X characterisation 1\n") and text.endswith("end=done\n")
