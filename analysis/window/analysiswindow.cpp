@@ -237,9 +237,10 @@ void AnalysisWindow::recompute()
             Analyse(data_.volts[i], c, analyses_[i], note);
         } else if (ch == results_->header.channel) {
             AnalyseResults(*results_, c, analyses_[i], note);
-        } else {  // a characterisation measures one channel
-            analyses_[i] = {};
+        } else {  // a characterisation measures one channel: the others are empty, without notes
             analyses_[i].Reset(c, kBoardAdc);
+            Evaluate(analyses_[i]);
+            analyses_[i].notes.clear();
         }
         rangeBoxes_[i]->setCurrentIndex(c.range);
     }

@@ -37,6 +37,17 @@ QString Duration(double seconds)
     return QString("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
 }
 
+// "10 µV", "2.44 mV".
+QString Volts(double v)
+{
+    const double a = std::abs(v);
+    if (a >= 1 || a == 0)
+        return QString::number(v, 'g', 3) + " V";
+    if (a >= 1e-3)
+        return QString::number(v * 1e3, 'g', 3) + " mV";
+    return QString::number(v * 1e6, 'g', 3) + " \u00B5V";
+}
+
 int Resolution() { return analysis::ValidResolution(State.ResolutionBits) ? State.ResolutionBits : 16; }
 
 QString Path(const std::string& path) { return QString::fromStdString(path); }
@@ -95,10 +106,10 @@ void CharacteriseWindow::Connect_Click()
         return;
     }
     const auto& h = session.Prepared();
-    Identity->setText(QString("%1; range %2 V, one count %3 V")
+    Identity->setText(QString("%1; range %2 V, one count %3")
                           .arg(QString::fromStdString(h.meterIdentity))
                           .arg(h.meterRangeVolts)
-                          .arg(h.meterResolutionVolts, 0, 'g', 3));
+                          .arg(Volts(h.meterResolutionVolts)));
     Identity->setAccessibleDescription(Identity->text());
     SetMessage("Connected: channel " + QString(QChar('A' + plan->channel)) + " on " +
                    QString::fromUtf8(h.conditions.span().name.data(), static_cast<int>(h.conditions.span().name.size())) +
