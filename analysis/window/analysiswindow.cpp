@@ -238,7 +238,7 @@ void AnalysisWindow::recompute()
         } else if (ch == results_->header.channel) {
             AnalyseResults(*results_, c, analyses_[i], note);
         } else {  // a characterisation measures one channel: the others are empty, without notes
-            analyses_[i].Reset(c, kBoardAdc);
+            analyses_[i].Reset(c, ResultsInstrument(results_->header));
             Evaluate(analyses_[i]);
             analyses_[i].notes.clear();
         }
