@@ -19,7 +19,8 @@
 
 namespace {
 const char* const kUsage =
-    "Usage: qv4816x-scpi [--listen HOST:PORT] [--stdio] [--first-version]\n"
+    "Usage: qv4816x-scpi [--listen HOST:PORT] [--stdio] [--idle-timeout SECONDS]\n"
+    "                    [--first-version]\n"
     "Serves the QV4816X evaluation board as an SCPI instrument.\n"
     "\n"
     "  --listen HOST:PORT  SCPI over TCP (default 127.0.0.1:5025 when no\n"
@@ -29,6 +30,9 @@ const char* const kUsage =
     "  --stdio             commands on standard input, answers on standard\n"
     "                      output; the program ends when input ends (unless it\n"
     "                      also listens)\n"
+    "  --idle-timeout SECONDS  close a TCP connection that sends nothing and\n"
+    "                      takes no answer for this long (default 300; 0 never),\n"
+    "                      unless a sweep or self-test runs or it waits for one\n"
     "  --first-version     bind the first version's interface library EVLINK1\n"
     "  --help              this text\n"
     "\n"
@@ -51,6 +55,7 @@ int main(int argc, char* argv[])
     QString listen;
     bool stdio = false;
     bool first = false;
+    int idleSeconds = remote::kDefaultIdleSeconds;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -65,6 +70,14 @@ int main(int argc, char* argv[])
             listen = args[++i];
         } else if (a.startsWith("--listen=")) {
             listen = a.mid(9);
+        } else if (a == "--idle-timeout" || a.startsWith("--idle-timeout=")) {
+            bool ok = false;
+            const QString value = a.contains('=') ? a.section('=', 1) : i + 1 < args.size() ? args[++i] : QString();
+            idleSeconds = value.toInt(&ok);
+            if (!ok || idleSeconds < 0) {
+                std::fprintf(stderr, "qv4816x-scpi: --idle-timeout needs a number of seconds, 0 or more\n");
+                return 2;
+            }
         } else {
             std::fprintf(stderr, "qv4816x-scpi: unknown option '%s' (see --help)\n", qPrintable(a));
             return 2;
@@ -91,12 +104,23 @@ int main(int argc, char* argv[])
     HeadlessPanel panel;
     AttachPanel(&panel, nullptr);
 
+    // The address first: when it cannot be bound, the board is not touched.
+    Instrument instrument(panel);
+    remote::Server server(instrument);
+    server.SetIdleSeconds(idleSeconds);
+    if (!listen.isEmpty()) {
+        QString error;
+        if (!server.Listen(listen, error)) {
+            std::fprintf(stderr, "qv4816x-scpi: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+
     const std::string why = ConnectQuietly();
     if (!why.empty()) {
         std::fprintf(stderr, "no board found: %s\n", why.c_str());
         return 1;
     }
-    Instrument instrument(panel);
     instrument.connect = ConnectQuietly;
     instrument.saveSweep = [](const std::string& path, std::string& whyNot) {
         return ReplaceFileContents(path, DataFileText(State), whyNot);
@@ -109,14 +133,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "qv4816x-scpi: %s\n", e.text().c_str());
         return 1;
     }
-
-    remote::Server server(instrument);
-    if (!listen.isEmpty()) {
-        QString error;
-        if (!server.Listen(listen, error)) {
-            std::fprintf(stderr, "qv4816x-scpi: %s\n", qPrintable(error));
-            return 1;
-        }
+    if (server.Listening()) {
         std::FILE* note = stdio ? stderr : stdout;
         std::fprintf(note, "listening on %s:%u\n", qPrintable(server.Address().toString()), server.Port());
         std::fflush(note);

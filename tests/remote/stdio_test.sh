@@ -12,6 +12,11 @@ expected='QV,QV4816X,0,1.01.0006
 # The last line had no newline: it still counts.
 printf '%s\n' "$out" | sed -n 4p | grep -Eq '^-?[0-9]+\.[0-9]{4}(,-?[0-9]+\.[0-9]{4}){3}$' || fail "measurement: $out"
 
+# A wait met again after a resumed wait (a sweep started between them).
+out=$(printf 'SWE:STAR\n*WAI;SWE:STAR;*WAI;*IDN?\n' | EVLINK_SIM=only timeout 60 "$prog" --stdio) ||
+  fail "two waits in one line: exit status $?"
+[ "$out" = "QV,QV4816X,0,1.01.0006" ] || fail "two waits in one line: $out"
+
 err=$(EVLINK_SIM=absent "$prog" --stdio </dev/null 2>&1 >/dev/null)
 status=$?
 [ $status -eq 1 ] || fail "no board: exit status $status"
