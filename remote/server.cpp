@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <semaphore>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -108,8 +109,7 @@ void Client::Pump()
         Handle(progress, out);
     }
     pumping_ = false;
-    if (Idle())
-        emit Drained();
+    emit Paused();
 }
 
 void Client::Resume()
@@ -376,30 +376,45 @@ void Server::StartStdio(std::function<void()> ended)
 {
     auto* client = new StdioClient(instrument_, this);
     Adopt(client);
-    auto inputOver = std::make_shared<bool>(false);
-    auto check = [client, inputOver, ended] {
-        if (*inputOver && client->Idle() && ended)
-            ended();
+    // The reader reads on once what it handed over has run down below the
+    // backlog limit: input of any length costs no more than a client's
+    // backlog. Everything but the semaphore lives on this thread.
+    struct Reading {
+        std::binary_semaphore more{0};
+        bool owed = false;
+        bool over = false;
     };
-    QObject::connect(client, &Client::Drained, client, check);
+    auto reading = std::make_shared<Reading>();
+    auto settle = [client, reading, ended] {
+        if (reading->owed && client->Backlog() < kMaxReady) {
+            reading->owed = false;
+            reading->more.release();
+        }
+        if (reading->over && client->Idle() && ended) {
+            reading->over = false;
+            ended();
+        }
+    };
+    QObject::connect(client, &Client::Paused, client, settle);
     // A reader thread: standard input may be a terminal, a pipe or a file.
-    std::thread([client, inputOver, check] {
+    std::thread([client, reading, settle] {
         char buf[65536];
         for (;;) {
             const ssize_t n = ::read(0, buf, sizeof buf);
             if (n <= 0)
                 break;
             QByteArray chunk(buf, static_cast<qsizetype>(n));
-            QMetaObject::invokeMethod(client, [client, chunk] {
+            QMetaObject::invokeMethod(client, [client, reading, settle, chunk] {
                 client->Feed(chunk.constData(), static_cast<size_t>(chunk.size()));
+                reading->owed = true;
                 client->Pump();
             }, Qt::QueuedConnection);
+            reading->more.acquire();
         }
-        QMetaObject::invokeMethod(client, [client, inputOver, check] {
+        QMetaObject::invokeMethod(client, [client, reading, settle] {
             client->EndOfInput();
-            *inputOver = true;
+            reading->over = true;
             client->Pump();
-            check();
         }, Qt::QueuedConnection);
     }).detach();
 }

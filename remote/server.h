@@ -45,7 +45,7 @@ public:
 
 signals:
     void StartedWaiting(Client* client);
-    void Drained();  // nothing left to run
+    void Paused();  // it stopped running for now: it may want input, or be done
 
 protected:
     // Answer bytes, newlines included.
