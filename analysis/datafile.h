@@ -1,15 +1,39 @@
 #pragma once
-// Reading the sweep data file: one line per sweep index, "index,A,B,C,D",
-// each line ending in LF or CR LF.
+// The sweep data file: one line per sweep index, "index,A,B,C,D", each line
+// ending in CR LF as written (LF alone is read too).
 #include "ranges.h"
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace analysis {
+
+// ---- writing
+
+// The four channels' samples of a sweep, A to D.
+using SweepSamples = std::array<std::span<const float>, kChannels>;
+
+// A single-precision number as the data file writes it: " " in front of zero
+// or a positive value, "-" in front of a negative one, rounded to at most seven
+// significant digits, no trailing zeros, no point for whole numbers, "0" before
+// the point below 1. Plain form while the rounded value lies between 1E-08 and
+// 9999999 in magnitude (every ADC step and every sample index among them);
+// outside that the exponent form: mantissa, "E", a signed two-digit exponent
+// (" 1.5E+07", "-2.441406E-09"). Infinity and NaN give " inf", "-inf", " nan".
+std::string SingleText(float v);
+
+// " 1,-9.997559,-10, 0, 1.5" and CR LF.
+void AppendDataLine(std::string& out, int32_t index, float a, float b, float c, float d);
+
+// Every line of a sweep, index 0 up to the shortest channel's length.
+std::string DataFileText(const SweepSamples& samples);
+
+// ---- reading
 
 struct SweepData {
     // Volts of channels A to D per swept index; all four the same length.

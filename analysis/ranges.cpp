@@ -10,12 +10,12 @@ namespace analysis {
 const std::array<Range, 6>& Ranges()
 {
     static const std::array<Range, 6> ranges{{
-        {"+5V", 0.0, 5.0, false},
-        {"+10V", 0.0, 10.0, false},
-        {"+10.8V", 0.0, 10.8, false},
-        {"\u00B15V", -5.0, 5.0, true},
-        {"\u00B110V", -10.0, 10.0, true},
-        {"\u00B110.8V", -10.8, 10.8, true},
+        {"+5V", 0.0, 5.0, false, "UNI5"},
+        {"+10V", 0.0, 10.0, false, "UNI10"},
+        {"+10.8V", 0.0, 10.8, false, "UNI10P8"},
+        {"\u00B15V", -5.0, 5.0, true, "BIP5"},
+        {"\u00B110V", -10.0, 10.0, true, "BIP10"},
+        {"\u00B110.8V", -10.8, 10.8, true, "BIP10P8"},
     }};
     return ranges;
 }

@@ -18,6 +18,7 @@ struct Range {
     double lo;
     double hi;
     bool bipolar;
+    std::string_view mnemonic;  // as remote commands name it
 };
 
 // In range-code order: "+5V", "+10V", "+10.8V", "±5V", "±10V", "±10.8V".

@@ -1,6 +1,6 @@
 #include "adc.h"
 
-#include "declare.h"
+#include "primitives.h"
 
 float AdcCodeToVolts(int32_t code)
 {

@@ -1,6 +1,6 @@
 #include "dynlib.h"
 
-#include "platform/runtimeerror.h"
+#include "runtime/runtimeerror.h"
 
 #include <cstddef>
 #include <cstring>

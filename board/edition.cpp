@@ -1,6 +1,6 @@
 #include "boardlink.h"
 
-#include "platform/msgbox.h"
+#include "runtime/msgbox.h"
 
 namespace {
 const Edition* current = nullptr;

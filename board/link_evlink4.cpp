@@ -1,8 +1,8 @@
 #include "boardlink.h"
-#include "declare.h"
+#include "primitives.h"
 #include "dynlib.h"
 #include "evlinkbind.h"
-#include "usbstuff.h"
+#include "connection.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 
 #include "adc.h"
 #include "selftestlimits.h"
-#include "platform/numtext.h"
+#include "runtime/numtext.h"
 
 namespace ops {
 namespace {
@@ -16,8 +16,6 @@ constexpr int16_t kLoadAddress = 5;
 constexpr int16_t kAllChannels = 4;
 constexpr int32_t kPowerUpAllDacs = 15;
 constexpr int16_t kRangePlusMinus10V = 4;
-
-std::array<int, 4> knownRange{-1, -1, -1, -1};
 
 void Header(int16_t reg, int16_t address, int16_t readFlag)
 {
@@ -111,14 +109,14 @@ void WriteRange(int16_t address, int16_t rangeCode)
     int32_t data = State.RangeCode;
     WriteFrame(State.ChannelAddress, State.RegisterSelect, data);
     if (address >= 0 && address < 4)
-        knownRange[static_cast<size_t>(address)] = rangeCode;
+        State.KnownRange[static_cast<size_t>(address)] = rangeCode;
 }
 
 int32_t ReadRange(int16_t address)
 {
     State.DataWord = ReadBack(kRangeRegister, address);
     if (address >= 0 && address < 4)
-        knownRange[static_cast<size_t>(address)] = State.DataWord <= 5 ? State.DataWord : -1;
+        State.KnownRange[static_cast<size_t>(address)] = State.DataWord <= 5 ? State.DataWord : -1;
     ShowReadFrame(kRangeRegister, address, State.DataWord);
     return State.DataWord;
 }
@@ -219,6 +217,11 @@ void StartSweepArrays()
     State.SampleCount = kSweepSamples;
     for (auto* volts : {&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC, &State.SweepVoltsD})
         volts->assign(static_cast<size_t>(State.SampleCount) + 1, 0.0f);
+    // The conditions the analysis will take this sweep under, whoever started it.
+    State.Sweep = SweepConditions{};
+    State.Sweep.ranges = State.KnownRange;
+    State.Sweep.twosComplement = State.BinPin == 0;
+    State.Sweep.resolution = State.ResolutionBits;
 }
 
 void SweepStep(int32_t i)
@@ -237,6 +240,7 @@ void SweepStep(int32_t i)
     State.SweepVoltsB[at] = MeasureChannel(1);
     State.SweepVoltsC[at] = MeasureChannel(2);
     State.SweepVoltsD[at] = MeasureChannel(3);
+    State.Sweep.steps = i + 1;
 }
 
 bool SelfTestChecks()
@@ -245,7 +249,7 @@ bool SelfTestChecks()
     WriteFrame(State.ChannelAddress, State.RegisterSelect, State.DataWord);  // the same frame again
     for (int16_t a = 0; a < 4; ++a) {
         SendFields(a, kRangeRegister, kRangePlusMinus10V);
-        knownRange[static_cast<size_t>(a)] = kRangePlusMinus10V;
+        State.KnownRange[static_cast<size_t>(a)] = kRangePlusMinus10V;
     }
     bool pass = true;
     SendFields(kAllChannels, kDacRegister, 0);
@@ -257,6 +261,6 @@ bool SelfTestChecks()
     return pass;
 }
 
-int RangeKnown(int channel) { return channel >= 0 && channel < 4 ? knownRange[static_cast<size_t>(channel)] : -1; }
+int RangeKnown(int channel) { return channel >= 0 && channel < 4 ? State.KnownRange[static_cast<size_t>(channel)] : -1; }
 
 }  // namespace ops

@@ -3,8 +3,8 @@
 // panel's handlers, the test window and the remote-control server. Each sets
 // the frame header fields of ProgramState, composes the frame image where the
 // panel shows one (ShowFrameBits) and sends through the primitives of
-// declare.h, so that the traffic is the same whoever asks. No widgets.
-#include "declare.h"
+// primitives.h, so that the traffic is the same whoever asks. No widgets.
+#include "primitives.h"
 
 #include <array>
 #include <cstdint>

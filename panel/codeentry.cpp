@@ -2,7 +2,7 @@
 #include "codefield.h"
 #include "codetext.h"
 #include "mainform.h"
-#include "platform/runtimeerror.h"
+#include "runtime/runtimeerror.h"
 
 namespace {
 // The field's text as a code in the current coding; a text that cannot be read

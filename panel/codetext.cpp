@@ -1,8 +1,9 @@
 #include "codetext.h"
 
-#include "board/declare.h"
+#include "analysis/ranges.h"
+#include "board/primitives.h"
 
-const char* const kRangeTexts[6] = {"+5V", "+10V", "+10.8V", "\u00B15V", "\u00B110V", "\u00B110.8V"};
+std::string RangeText(int code) { return std::string(analysis::Ranges()[static_cast<size_t>(code)].name); }
 
 std::string FormatHexCode(int32_t value, int resolutionBits)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // Code texts of the register panel.
 #include "board/ops.h"
-#include "platform/numtext.h"
+#include "runtime/numtext.h"
 
 #include <cstdint>
 #include <string>
@@ -13,8 +13,8 @@ std::string FormatHexCode(int32_t value, int resolutionBits);
 // The same under the current ResolutionBits.
 std::string FormatHexCode(int32_t value);
 
-// The six output range texts, by range code 0..5.
-extern const char* const kRangeTexts[6];
+// The text of an output range, by range code 0..5, as the range boxes show it.
+std::string RangeText(int code);
 
 // LargestCode and JustifyFactor belong to the board operations.
 using ops::LargestCode;

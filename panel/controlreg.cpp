@@ -1,7 +1,7 @@
 // Control register: four function switches, LOAD, CLEAR and read-back.
 #include "board/ops.h"
 #include "mainform.h"
-#include "platform/toggle.h"
+#include "controls/toggle.h"
 
 void MainForm::ControlSwitch(Toggle* toggle, int bit) { ops::SetControlBit(bit, toggle->value()); }
 

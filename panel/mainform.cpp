@@ -2,10 +2,10 @@
 
 #include "codefield.h"
 #include "pickbox.h"
-#include "platform/guard.h"
-#include "platform/led.h"
-#include "platform/numled.h"
-#include "platform/toggle.h"
+#include "runtime/guard.h"
+#include "controls/led.h"
+#include "controls/numled.h"
+#include "controls/toggle.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // The register panel. Controls keep their numbered names (also as Qt object
 // names); the handlers, one source file per group, keep the names of the
 // control and event they answer.
-#include "board/declare.h"
+#include "board/primitives.h"
 
 #include <QMainWindow>
 #include <array>

@@ -3,11 +3,11 @@
 #include "codefield.h"
 #include "mainform.h"
 #include "pickbox.h"
-#include "platform/controlaccess.h"
-#include "platform/led.h"
-#include "platform/numled.h"
-#include "platform/toggle.h"
-#include "tools/ui.h"
+#include "controls/controlaccess.h"
+#include "controls/led.h"
+#include "controls/numled.h"
+#include "controls/toggle.h"
+#include "controls/ui.h"
 
 #include <QAction>
 #include <QCheckBox>

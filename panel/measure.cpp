@@ -1,8 +1,8 @@
 // Output voltage measurement with the on-board ADC, channel by channel.
 #include "board/adc.h"
 #include "mainform.h"
-#include "platform/numled.h"
-#include "platform/numtext.h"
+#include "controls/numled.h"
+#include "runtime/numtext.h"
 
 void MainForm::Command14_Click()
 {

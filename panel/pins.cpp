@@ -1,7 +1,7 @@
 // Hardware control pins: CLR, BIN/2sCOMP and LDAC, and the automatic LDAC pulse.
 #include "board/ops.h"
 #include "mainform.h"
-#include "platform/toggle.h"
+#include "controls/toggle.h"
 
 #include <QCheckBox>
 

@@ -1,8 +1,8 @@
 // Power control register: power-up switches, alarm lamps and read-back.
 #include "board/ops.h"
 #include "mainform.h"
-#include "platform/led.h"
-#include "platform/toggle.h"
+#include "controls/led.h"
+#include "controls/toggle.h"
 
 namespace {
 constexpr int Bit(int32_t v, int b) { return (v >> b) & 1; }

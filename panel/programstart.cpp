@@ -2,11 +2,13 @@
 #include "codefield.h"
 #include "mainform.h"
 #include "pickbox.h"
+#include "analysis/ranges.h"
 #include "panel/codetext.h"
-#include "platform/guard.h"
-#include "platform/programend.h"
-#include "tools/frmabout.h"
-#include "tools/testform.h"
+#include "runtime/guard.h"
+#include "runtime/programend.h"
+#include "about/frmabout.h"
+#include "controls/widgetmsgbox.h"
+#include "testwindow/testform.h"
 
 #include "board/ops.h"
 #include "board/boardlink.h"
@@ -30,6 +32,7 @@ bool ProgramStart()
     // Under a file-size limit a save then fails with its message instead of
     // ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    UseWidgetMessageBoxes();
     SetStartValues();
     MainForm& form = MainForm::Instance();
     // Showing the window runs its load handler first, before anything is drawn.
@@ -51,8 +54,8 @@ void MainForm::Form_Load()
 
     for (QComboBox* box : {ComboRangeA, ComboRangeB, ComboRangeC, ComboRangeD}) {
         box->clear();
-        for (const char* text : kRangeTexts)
-            box->addItem(QString::fromUtf8(text));
+        for (const auto& range : analysis::Ranges())
+            box->addItem(QString::fromUtf8(range.name.data(), static_cast<qsizetype>(range.name.size())));
         box->setEditText("+5V");
     }
 
@@ -79,10 +82,5 @@ void MainForm::MnuAbout_Click() { frmAbout::Open(); }
 
 void MainForm::Label16_DblClick()
 {
-    // The sweep analysis takes each channel's range from its box.
-    TestForm::SetRangeSource([this](int channel) {
-        const QComboBox* boxes[] = {ComboRangeA, ComboRangeB, ComboRangeC, ComboRangeD};
-        return boxes[channel]->currentText();
-    });
     TestForm::Open();
 }

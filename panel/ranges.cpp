@@ -26,7 +26,7 @@ void MainForm::SelectRange(QComboBox* box, int16_t address)
     const QString text = box->currentText();
     int16_t picked = State.RangeCode;  // a text that is none of the six keeps the last code
     for (int16_t code = 0; code < 6; ++code)
-        if (text == QString::fromUtf8(kRangeTexts[code]))
+        if (text == QString::fromStdString(RangeText(code)))
             picked = code;
     ops::WriteRange(address, picked);
 }
@@ -35,7 +35,7 @@ void MainForm::ReadRange(QComboBox* box, int16_t address)
 {
     const int32_t code = ops::ReadRange(address);
     if (code >= 0 && code <= 5)
-        ShowRange(box, QString::fromUtf8(kRangeTexts[code]));
+        ShowRange(box, QString::fromStdString(RangeText(code)));
 }
 
 void MainForm::ComboRangeA_Click() { SelectRange(ComboRangeA, 0); }

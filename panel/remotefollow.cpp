@@ -4,14 +4,13 @@
 #include "codetext.h"
 #include "mainform.h"
 #include "pickbox.h"
-#include "platform/guard.h"
-#include "platform/led.h"
-#include "platform/numled.h"
-#include "platform/numtext.h"
-#include "platform/toggle.h"
+#include "runtime/guard.h"
+#include "controls/led.h"
+#include "controls/numled.h"
+#include "runtime/numtext.h"
+#include "controls/toggle.h"
 #include "remote/instrument.h"
 #include "remote/server.h"
-#include "tools/datafile.h"
 
 #include "board/boardlink.h"
 
@@ -116,9 +115,6 @@ Instrument& FollowingInstrument()
         made->connect = [] {
             // The panel's own connection step, with its Retry and Cancel.
             return Guarded([] { Board().ConnectStep(); }) ? std::string() : std::string("the connection was given up");
-        };
-        made->saveSweep = [](const std::string& path, std::string& why) {
-            return ReplaceFileContents(path, DataFileText(State), why);
         };
         return made;
     }();

@@ -1,7 +1,7 @@
 #pragma once
 // The front end of the program without a window: it keeps the pulse-LDAC
 // setting that the primitives read at every frame, and nothing else.
-#include "board/declare.h"
+#include "board/primitives.h"
 #include "mirror.h"
 
 class HeadlessPanel final : public PanelMirror, public PulseLdacSetting {

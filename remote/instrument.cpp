@@ -1,9 +1,10 @@
 #include "instrument.h"
 
 #include "board/adc.h"
-#include "board/declare.h"
-#include "platform/programend.h"
-#include "platform/runtimeerror.h"
+#include "board/primitives.h"
+#include "board/sweeprecord.h"
+#include "runtime/programend.h"
+#include "runtime/runtimeerror.h"
 
 #include <QElapsedTimer>
 
@@ -38,7 +39,8 @@ int Session::StatusByte() const
     return stb;
 }
 
-Instrument::Instrument(PanelMirror& mirror, QObject* parent) : QObject(parent), mirror_(mirror)
+Instrument::Instrument(PanelMirror& mirror, QObject* parent)
+    : QObject(parent), saveSweep(sweeprecord::SaveDataFile), mirror_(mirror)
 {
     sweepTimer_.setInterval(0);
     QObject::connect(&sweepTimer_, &QTimer::timeout, this, [this] { SweepTick(); });
@@ -213,18 +215,7 @@ void Instrument::Reset()
 {
     if (sweepRunning_)
         FinishSweep();
-    State.PinB7 = 1;
-    State.PinB6 = 0;
-    State.PinB5 = 0;
-    State.LdacPin = 1;
-    State.ClrPin = 1;
-    State.BinPin = 1;
-    State.PinB0 = 1;
-    State.DataWord = 0;
-    State.ChannelAddress = 0;
-    State.RegisterSelect = 0;
-    State.ReadFlag = 0;
-    State.ResolutionBits = 16;
+    SetBoardStartValues();
     mirror_.ShowResolution(16);
     mirror_.ShowPulseLdac(true);
     ShowAll(ops::StartUpTraffic());

@@ -46,7 +46,8 @@ public:
 
     // The self-test's connection step: empty when connected, otherwise why not.
     std::function<std::string()> connect;
-    // Saves the sweep data file; false and `why` on failure.
+    // Saves the sweep data file; false and `why` on failure. The data file
+    // writer of the board's sweep record unless replaced.
     std::function<bool(const std::string& path, std::string& why)> saveSweep;
 
     enum class Progress { Ran, Waits, LineDone };

@@ -4,9 +4,10 @@
 #include "instrument.h"
 #include "params.h"
 
+#include "analysis/ranges.h"
 #include "board/adc.h"
-#include "board/declare.h"
-#include "platform/numtext.h"
+#include "board/primitives.h"
+#include "runtime/numtext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,23 +18,21 @@ using scpi::Param;
 using namespace params;
 
 namespace {
-// ---- output ranges: low end and span in volts, by range code.
-constexpr const char* kRangeNames[6] = {"UNI5", "UNI10", "UNI10P8", "BIP5", "BIP10", "BIP10P8"};
-constexpr double kRangeLow[6] = {0, 0, 0, -5, -10, -10.8};
-constexpr double kRangeSpan[6] = {5, 10, 10.8, 10, 20, 21.6};
+// ---- output ranges, by range code: the one table of the analysis.
+const analysis::Range& RangeOf(int range) { return analysis::Ranges()[static_cast<size_t>(range)]; }
 
-bool TwosComplement(int range) { return range >= 3 && State.BinPin == 0; }
+bool TwosComplement(int range) { return RangeOf(range).bipolar && State.BinPin == 0; }
 
 // The nearest code for `volts` at the resolution, range and coding; nullopt
 // outside the range (its nominal ends included).
 std::optional<int32_t> VoltsToCode(double volts, int range)
 {
     const double full = std::ldexp(1.0, State.ResolutionBits);
-    const double low = kRangeLow[range];
-    const double high = low + kRangeSpan[range];
+    const double low = RangeOf(range).lo;
+    const double high = RangeOf(range).hi;
     if (!(volts >= low && volts <= high))
         return std::nullopt;
-    auto code = static_cast<int32_t>(std::nearbyint((volts - low) / kRangeSpan[range] * full));
+    auto code = static_cast<int32_t>(std::nearbyint((volts - low) / (high - low) * full));
     code = std::min(code, static_cast<int32_t>(full) - 1);
     if (TwosComplement(range))
         code ^= static_cast<int32_t>(full) / 2;
@@ -45,7 +44,7 @@ double CodeToVolts(int32_t code, int range)
     const double full = std::ldexp(1.0, State.ResolutionBits);
     if (TwosComplement(range))
         code ^= static_cast<int32_t>(full) / 2;
-    return kRangeLow[range] + kRangeSpan[range] * code / full;
+    return RangeOf(range).lo + (RangeOf(range).hi - RangeOf(range).lo) * code / full;
 }
 
 std::string VoltsText(double v)
@@ -130,14 +129,14 @@ Step Instrument::DacRange(Ctx& ctx)
     if (ctx.command.query) {
         const int32_t code = ops::ReadRange(static_cast<int16_t>(*ch));
         mirror_.ShowRange(*ch, code);
-        ctx.answer = code >= 0 && code <= 5 ? kRangeNames[code] : Num(code);
+        ctx.answer = code >= 0 && code <= 5 ? std::string(RangeOf(code).mnemonic) : Num(code);
         return Step::Next;
     }
     const Param& p = ctx.command.params[1];
     int range = -1;
     if (p.kind == Param::Kind::Word) {
         for (int r = 0; r < 6; ++r)
-            if (p.text == kRangeNames[r])
+            if (p.text == RangeOf(r).mnemonic)
                 range = r;
         if (range < 0) {
             ctx.session.PushError(scpi::kIllegalParameterValue, "UNI5, UNI10, UNI10P8, BIP5, BIP10, BIP10P8 or 0 to 5");

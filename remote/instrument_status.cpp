@@ -4,8 +4,8 @@
 #include "params.h"
 
 #include "board/boardlink.h"
-#include "board/declare.h"
-#include "platform/runtimeerror.h"
+#include "board/primitives.h"
+#include "runtime/runtimeerror.h"
 #include "sweepfigures.h"
 
 #include <charconv>

@@ -5,11 +5,10 @@
 #include "server.h"
 
 #include "board/boardlink.h"
-#include "board/declare.h"
+#include "board/primitives.h"
 #include "board/ops.h"
-#include "platform/msgbox.h"
-#include "platform/runtimeerror.h"
-#include "tools/datafile.h"
+#include "runtime/msgbox.h"
+#include "runtime/runtimeerror.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -122,9 +121,6 @@ int main(int argc, char* argv[])
         return 1;
     }
     instrument.connect = ConnectQuietly;
-    instrument.saveSweep = [](const std::string& path, std::string& whyNot) {
-        return ReplaceFileContents(path, DataFileText(State), whyNot);
-    };
     // The start-up traffic of the panel: pin word, pulse LDAC, read-all, ADC set-up.
     panel.ShowPulseLdac(true);
     try {

@@ -2,8 +2,7 @@
 
 #include "analysis/figures.h"
 #include "analysis/report.h"
-#include "board/declare.h"
-#include "board/ops.h"
+#include "board/sweeprecord.h"
 
 #include <algorithm>
 #include <array>
@@ -14,25 +13,13 @@ namespace remote {
 
 std::string SweepFiguresJson(int channel)
 {
-    const std::array<const std::vector<float>*, 4> arrays{&State.SweepVoltsA, &State.SweepVoltsB,
-                                                          &State.SweepVoltsC, &State.SweepVoltsD};
-    size_t steps = static_cast<size_t>(std::max(State.SampleCount, 0));
-    for (const auto* v : arrays)
-        steps = std::min(steps, v->size());
-    while (steps > 0 && std::all_of(arrays.begin(), arrays.end(), [&](const auto* v) { return (*v)[steps - 1] == 0.0f; }))
-        --steps;
-
+    const analysis::SweepData data = sweeprecord::Readings();
     std::vector<analysis::ChannelAnalysis> results;
     for (int ch = 0; ch < 4; ++ch) {
         if (channel != 4 && ch != channel)
             continue;
-        const std::span<const float> readings(arrays[static_cast<size_t>(ch)]->data(), steps);
-        analysis::Conditions c;
-        const int known = ops::RangeKnown(ch);
-        c.range = known >= 0 ? known : analysis::DefaultRange(readings);
-        c.coding = State.BinPin == 0 ? analysis::Coding::TwosComplement : analysis::Coding::Binary;
-        c.resolution = analysis::ValidResolution(State.ResolutionBits) ? State.ResolutionBits : 16;
-        results.push_back(analysis::Analyse(readings, c));
+        const std::span<const float> readings(data.volts[static_cast<size_t>(ch)]);
+        results.push_back(analysis::Analyse(readings, sweeprecord::ConditionsOf(ch, readings)));
     }
     std::string json = channel != 4 ? analysis::ChannelJson(channel, results.front()) : analysis::FiguresJson(results);
     // One line of ASCII for the wire (VISA clients read ASCII by default): the

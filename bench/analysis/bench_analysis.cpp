@@ -4,8 +4,6 @@
 #include "analysis/datafile.h"
 #include "analysis/figures.h"
 #include "analysis/window/analysiswindow.h"
-#include "board/declare.h"
-#include "tools/datafile.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -47,17 +45,35 @@ void BM_FiguresOfAFullSweep(benchmark::State& state)
 }
 BENCHMARK(BM_FiguresOfAFullSweep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+float AdcVolts(int code) { return static_cast<float>(code) * 20.0f / 8192.0f - 10.0f; }
+
+// A whole sweep file's worth of lines: 65,536 lines of five numbers.
+void BM_SweepFileLines(benchmark::State& state)
+{
+    std::string file;
+    file.reserve(65536 * 56);
+    for (auto _ : state) {
+        file.clear();
+        for (int i = 0; i < 65536; ++i) {
+            file += analysis::SingleText(static_cast<float>(i));
+            for (int channel = 0; channel < 4; ++channel) {
+                file += ',';
+                file += analysis::SingleText(AdcVolts((i + channel * 1024) & 0x1FFF));
+            }
+            file += "\r\n";
+        }
+        benchmark::DoNotOptimize(file.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(file.size()));
+}
+BENCHMARK(BM_SweepFileLines)->Unit(benchmark::kMillisecond);
+
 void BM_ReadAFullFile(benchmark::State& state)
 {
     const SweepData data = fullSweep();
-    ClearProgramState();
-    State.SampleCount = kSweepSteps;
-    for (auto [ch, v] : {std::pair{0, &State.SweepVoltsA}, {1, &State.SweepVoltsB}, {2, &State.SweepVoltsC},
-                         {3, &State.SweepVoltsD}})
-        *v = data.volts[static_cast<size_t>(ch)];
     QTemporaryDir dir;
     const std::string path = dir.filePath("Default.dat").toStdString();
-    std::ofstream(path, std::ios::binary) << DataFileText(State);
+    std::ofstream(path, std::ios::binary) << DataFileText({data.volts[0], data.volts[1], data.volts[2], data.volts[3]});
     for (auto _ : state) {
         SweepData read;
         ReadError error;

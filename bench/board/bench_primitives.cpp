@@ -1,7 +1,7 @@
 // Cost of the device primitives through the run-time binding on the simulated
 // board, with no latency and no trace: the program's own share of a request.
 #include "board/boardlink.h"
-#include "board/declare.h"
+#include "board/primitives.h"
 #include "harness.h"
 
 #include <benchmark/benchmark.h>

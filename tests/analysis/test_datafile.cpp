@@ -2,8 +2,6 @@
 // unswept tail of a stopped sweep, the round trip with the file writer, and
 // random damage.
 #include "analysis/datafile.h"
-#include "board/declare.h"
-#include "tools/datafile.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -90,15 +88,15 @@ TEST(Reader, TakesEveryNumberFormAndLeavesTheUnsweptTail)
 TEST(Reader, GivesBackWhatTheWriterSaved)
 {
     // Every ADC reading on every channel, a stopped sweep's zeros after 60,000 steps.
-    ClearProgramState();
-    State.SampleCount = 65536;
-    const std::array arrays{&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC, &State.SweepVoltsD};
+    std::array<std::vector<float>, 4> channels;
+    std::array<std::vector<float>*, 4> arrays{};
     for (int ch = 0; ch < 4; ++ch) {
-        arrays[static_cast<size_t>(ch)]->assign(65537, 0.0f);
+        arrays[static_cast<size_t>(ch)] = &channels[static_cast<size_t>(ch)];
+        arrays[static_cast<size_t>(ch)]->assign(65536, 0.0f);
         for (int i = 0; i < 60000; ++i)
             (*arrays[static_cast<size_t>(ch)])[static_cast<size_t>(i)] = static_cast<float>(((i * (ch + 1)) % 8192) * 20 / 8192.0 - 10);
     }
-    const std::string text = DataFileText(State);
+    const std::string text = DataFileText({channels[0], channels[1], channels[2], channels[3]});
     SweepData data;
     ReadError error;
     ASSERT_TRUE(read(text, data, error)) << error.Text();

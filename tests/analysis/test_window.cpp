@@ -5,10 +5,11 @@
 #include "analysis/window/decimate.h"
 #include "analysis/window/plotview.h"
 #include "board/boardlink.h"
-#include "board/declare.h"
+#include "board/ops.h"
+#include "board/primitives.h"
 #include "harness.h"
-#include "tools/testform.h"
-#include "tools/writefileform.h"
+#include "testwindow/testform.h"
+#include "testwindow/writefileform.h"
 
 #include <QChart>
 #include <QComboBox>
@@ -154,9 +155,9 @@ private slots:
         const int ranges[] = {0, 3, 0, 3};
         auto send = [](int16_t address, int16_t reg, int32_t data) { WriteFrame(address, reg, data); };
         send(0, 2, 0x1F);
+        // The ranges as the board operations write them: the sweep records them.
         for (int16_t a = 0; a < 4; ++a)
-            send(a, 1, ranges[a]);
-        TestForm::SetRangeSource([](int ch) { return QString::fromUtf8(ch % 2 ? "\u00B15V" : "+5V"); });
+            ops::WriteRange(a, static_cast<int16_t>(ranges[a]));
         TestForm& form = TestForm::Open();
         QVERIFY(!form.AnalyseSweep->isEnabled());
 

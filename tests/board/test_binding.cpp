@@ -3,8 +3,8 @@
 #include "board/boardlink.h"
 #include "board/evlinkbind.h"
 #include "harness.h"
-#include "platform/guard.h"
-#include "platform/runtimeerror.h"
+#include "runtime/guard.h"
+#include "runtime/runtimeerror.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

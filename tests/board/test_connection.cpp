@@ -1,10 +1,10 @@
 // Finding, opening and loading the board: the firmware path, Retry and Cancel,
 // and the first generation's single attempt.
 #include "board/boardlink.h"
-#include "board/declare.h"
-#include "board/usbstuff.h"
+#include "board/primitives.h"
+#include "board/connection.h"
 #include "harness.h"
-#include "platform/programend.h"
+#include "runtime/programend.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 // its caller's variables, overflow before anything is sent, and the decoding
 // of the bytes read back. (The panel's tests check every frame and pin word.)
 #include "board/boardlink.h"
-#include "board/declare.h"
+#include "board/primitives.h"
 #include "harness.h"
-#include "platform/runtimeerror.h"
+#include "runtime/runtimeerror.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #pragma once
 // Helpers shared by the register panel's tests: the device traffic of one
 // action, the frame image on the bit display, and the user's picks.
-#include "board/declare.h"
+#include "board/primitives.h"
 #include "harness.h"
 #include "panel/codefield.h"
 #include "panel/mainform.h"
 #include "panel/pickbox.h"
-#include "platform/numled.h"
+#include "controls/numled.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -2,8 +2,8 @@
 // with EVLINK_SIM=only,resolution=12,alarm=oc-a,alarm=oc-c,alarm=tsd; the
 // 12-bit board's read-back is checked with the libraries).
 #include "panelcheck.h"
-#include "platform/led.h"
-#include "platform/toggle.h"
+#include "controls/led.h"
+#include "controls/toggle.h"
 
 #include <QPushButton>
 

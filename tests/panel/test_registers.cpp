@@ -4,7 +4,7 @@
 // control and power control registers; the output voltage measurement.
 #include "board/adc.h"
 #include "panelcheck.h"
-#include "platform/toggle.h"
+#include "controls/toggle.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,17 +1,17 @@
 // Start-up of the register panel on the simulated board, the panel's controls
 // as first drawn, the hardware control pins, and the exit menu.
-#include "board/declare.h"
+#include "board/primitives.h"
 #include "harness.h"
 #include "panelcheck.h"
 #include "panel/codefield.h"
 #include "panel/mainform.h"
 #include "panel/pickbox.h"
-#include "platform/led.h"
-#include "platform/numled.h"
-#include "platform/toggle.h"
-#include "tools/datafile.h"
-#include "tools/frmabout.h"
-#include "tools/testform.h"
+#include "controls/led.h"
+#include "controls/numled.h"
+#include "controls/toggle.h"
+#include "runtime/savefile.h"
+#include "about/frmabout.h"
+#include "testwindow/testform.h"
 
 #include <QAccessible>
 #include <QAction>

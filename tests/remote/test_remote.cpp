@@ -4,16 +4,16 @@
 // remote changes with no traffic of its own, the command tree on the
 // simulated board, the sweep run step by step, and TCP clients at the limits.
 #include "harness.h"
-#include "tests/panel/panelcheck.h"
+#include "panelcheck.h"
 
-#include "board/declare.h"
+#include "board/primitives.h"
 #include "panel/codefield.h"
 #include "panel/mainform.h"
 #include "panel/pickbox.h"
 #include "panel/remotefollow.h"
-#include "platform/led.h"
-#include "platform/numled.h"
-#include "platform/toggle.h"
+#include "controls/led.h"
+#include "controls/numled.h"
+#include "controls/toggle.h"
 #include "remote/instrument.h"
 #include "remote/server.h"
 

@@ -1,9 +1,9 @@
 #include "harness.h"
 
 #include "board/boardlink.h"
-#include "board/declare.h"
-#include "board/usbstuff.h"
-#include "platform/programend.h"
+#include "board/primitives.h"
+#include "board/connection.h"
+#include "runtime/programend.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -2,7 +2,7 @@
 // Shared test harness: the real binding and the stand-in interface library of
 // the build tree, with the trace going to a file the tests read, message boxes
 // answered from a queue, and program end recorded instead of performed.
-#include "platform/msgbox.h"
+#include "runtime/msgbox.h"
 
 #include <deque>
 #include <string>

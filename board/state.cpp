@@ -1,0 +1,28 @@
+#include "state.h"
+
+ProgramState State;
+
+void ClearProgramState() { State = ProgramState{}; }
+
+void SetStartValues()
+{
+    State.Coding = "Hex";
+    SetBoardStartValues();
+}
+
+void SetBoardStartValues()
+{
+    State.PinB7 = 1;
+    State.LdacPin = 1;
+    State.ClrPin = 1;
+    State.BinPin = 1;
+    State.PinB0 = 1;
+    State.PinB6 = 0;
+    State.PinB5 = 0;
+    State.DataWord = 0;
+    State.ChannelAddress = 0;
+    State.RegisterSelect = 0;
+    State.ReadFlag = 0;
+    State.ResolutionBits = 16;
+}
+

@@ -1,0 +1,3 @@
+#pragma once
+// The message box as a modal dialog over the active window.
+void UseWidgetMessageBoxes();

@@ -1,0 +1,27 @@
+// "Analyse Sweep": the analysis window on the program's own sweep.
+#include "testform.h"
+
+#include "analysis/window/analysiswindow.h"
+#include "board/sweeprecord.h"
+
+#include <QPushButton>
+#include <QTime>
+
+void TestForm::RecordSweepStart()
+{
+    AnalyseSweep->setEnabled(false);  // the arrays are being refilled
+}
+
+void TestForm::AnalyseSweep_Click()
+{
+    analysis::SweepData data = sweeprecord::Readings();
+    const QString source = QString("The program's sweep, %1 of 65536 steps, analysed at %2")
+                               .arg(data.samples())
+                               .arg(QTime::currentTime().toString("HH:mm:ss"));
+    AnalysisWindow& window = AnalysisWindow::ForSweep();
+    window.ShowSweep(std::move(data), sweeprecord::RecordedRanges(), sweeprecord::RecordedCoding(),
+                     sweeprecord::RecordedResolution(), source);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
