@@ -2,11 +2,13 @@
 #include "board/boardlink.h"
 #include "panel/mainform.h"
 #include "panel/remotefollow.h"
+#include "runtime/processstart.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    PrepareProcess();
     QApplication app(argc, argv);
     UseEdition(SecondEdition());
     if (!ProgramStart())

@@ -16,7 +16,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <cmath>
-#include <csignal>
 
 namespace {
 
@@ -29,9 +28,6 @@ void stopIfEnded()
 
 bool ProgramStart()
 {
-    // Under a file-size limit a save then fails with its message instead of
-    // ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     UseWidgetMessageBoxes();
     SetStartValues();
     MainForm& form = MainForm::Instance();

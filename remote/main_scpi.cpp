@@ -8,6 +8,7 @@
 #include "board/primitives.h"
 #include "board/ops.h"
 #include "runtime/msgbox.h"
+#include "runtime/processstart.h"
 #include "runtime/runtimeerror.h"
 
 #include <QCoreApplication>
@@ -49,7 +50,8 @@ std::string ConnectQuietly()
 
 int main(int argc, char* argv[])
 {
-    std::signal(SIGPIPE, SIG_IGN);
+    PrepareProcess();
+    std::signal(SIGPIPE, SIG_IGN);  // a client gone while answered
     QCoreApplication app(argc, argv);
     QString listen;
     bool stdio = false;

@@ -4,6 +4,7 @@
 
 #include "analysis/datafile.h"
 #include "analysis/report.h"
+#include "runtime/processstart.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -97,6 +98,7 @@ int parse(int argc, char** argv, Arguments& args)
 
 int main(int argc, char** argv)
 {
+    PrepareProcess();
     Arguments args;
     if (const int status = parse(argc, argv, args); status >= 0)
         return status;
