@@ -127,12 +127,20 @@ bool StartRemoteIfAsked(const QStringList& arguments)
 {
     QString where;
     bool asked = false;
+    int idleSeconds = remote::kDefaultIdleSeconds;
     for (const QString& a : arguments) {
         if (a == "--remote") {
             asked = true;
         } else if (a.startsWith("--remote=")) {
             asked = true;
             where = a.mid(9);
+        } else if (a.startsWith("--idle-timeout=")) {
+            bool ok = false;
+            idleSeconds = a.mid(15).toInt(&ok);
+            if (!ok || idleSeconds < 0) {
+                std::fprintf(stderr, "--idle-timeout needs a number of seconds, 0 or more\n");
+                return false;
+            }
         }
     }
     if (!asked)
@@ -141,6 +149,7 @@ bool StartRemoteIfAsked(const QStringList& arguments)
         where = "127.0.0.1:5025";
     if (server == nullptr)
         server = new remote::Server(FollowingInstrument());
+    server->SetIdleSeconds(idleSeconds);
     QString error;
     if (!server->Listen(where, error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));

@@ -9,8 +9,9 @@ namespace remote {
 class Server;
 }
 
-// Starts the server when the arguments ask for it (after the load handler).
-// False, after a message on standard error, when it cannot listen.
+// Starts the server when the arguments ask for it (after the load handler);
+// --idle-timeout=SECONDS sets how long an idle client is kept. False, after a
+// message on standard error, when it cannot listen or a value is wrong.
 bool StartRemoteIfAsked(const QStringList& arguments);
 
 // The instrument the panel follows (created on first use), and its server

@@ -2,7 +2,8 @@
 """qv4816x-scpi against hostile clients on the simulated board: lines that
 cost by the square of their commands, answers of gigabytes, heavy queries
 in one line, lines held behind a wait, idle and vanished peers, the ninth
-client, lines at the length limit, strings beyond ASCII, a port in use.
+client, lines at the length limit, strings beyond ASCII, a port in use, saves
+under a file-size limit.
 
 While each heavy case runs, another client asks *IDN? a hundred times a
 second: every answer comes within 50 ms, and the server's peak RSS stays
@@ -13,6 +14,7 @@ sanitizers (QV_TEST_SANITIZED=1) both limits are four times as large: the
 instrumented server runs slower and its allocator holds freed memory back
 for a while. Every loop is bounded in count and in time."""
 import os
+import resource
 import shutil
 import socket
 import subprocess
@@ -29,10 +31,10 @@ POWER_UP = b"POW:DAC A,ON;DAC B,ON;DAC C,ON;DAC D,ON;REF ON;:DAC:RANG A,BIP10;RA
 
 
 class Server:
-    def __init__(self, *args, sim="only"):
-        self.proc = subprocess.Popen([PROG, "--listen", "127.0.0.1:0", *args], cwd=WORKDIR,
+    def __init__(self, *args, sim="only", prefix=(), cwd=None, preexec_fn=None):
+        self.proc = subprocess.Popen([*prefix, PROG, "--listen", "127.0.0.1:0", *args], cwd=cwd or WORKDIR,
                                      env=dict(os.environ, EVLINK_SIM=sim), stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE)
+                                     stderr=subprocess.PIPE, preexec_fn=preexec_fn)
         line = self.proc.stdout.readline()
         assert line.startswith(b"listening on 127.0.0.1:"), line
         self.port = int(line.rsplit(b":", 1)[1])
@@ -235,6 +237,49 @@ def idle_and_vanished_peers(server):
     waiter.close()
 
 
+def saves_that_fail():
+    """SWEep:SAVE of a full sweep (3.5 MB) under `ulimit -f 1000`: the save
+    fails with its error, the server goes on, and the old file is left as it
+    was, renamed over or written in place (hard-linked, another owner's, in a
+    folder the server may not write), with nothing beside it. As the test's
+    user, and as nobody (setpriv) when that is root."""
+    old = b"".join(b" %d,-10,-10, 0, 0\r\n" % i for i in range(6000))
+    runs = [([], {"plain.dat": None, "linked.dat": "linked-2.dat", "others.dat": 65534})]
+    if os.geteuid() == 0:
+        runs.append((["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"],
+                     {"shared.dat": "shared-2.dat"}))
+    for as_user, files in runs:
+        folder = tempfile.mkdtemp(dir=WORKDIR)
+        os.chmod(folder, 0o755)
+        for name, extra in files.items():
+            path = os.path.join(folder, name)
+            with open(path, "wb") as f:
+                f.write(old)
+            os.chmod(path, 0o666)
+            if isinstance(extra, str):
+                os.link(path, os.path.join(folder, extra))
+            elif extra is not None:
+                os.chown(path, extra, extra)
+        before = sorted(os.listdir(folder))
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (1000 * 1024, resource.RLIM_INFINITY))
+        server = Server(prefix=as_user, cwd=folder, preexec_fn=limit)
+        try:
+            s, r = server.connect()
+            s.sendall(POWER_UP + b"SWE:STAR;*OPC?\n")
+            assert r.readline() == b"1\n"
+            for name in files:
+                s.sendall(b'SWE:SAVE "%s"\nSYST:ERR?\n' % name.encode())
+                assert r.readline() == b'-257,"File name error;write: File too large"\n', name
+                with open(os.path.join(folder, name), "rb") as f:
+                    assert f.read() == old, name
+            assert sorted(os.listdir(folder)) == before, os.listdir(folder)
+            s.sendall(b"*IDN?\n")
+            assert r.readline() == IDN
+            s.close()
+        finally:
+            server.stop()
+
+
 def port_in_use(port):
     # The address is bound before the board is touched: nothing is loaded
     # or sent when it cannot be.
@@ -256,6 +301,7 @@ def main():
         watched(server, "ANAL? x2000 in one line", lambda: heavy_queries_in_one_line(server))
         lines_at_the_limit_and_strings(server)
         port_in_use(server.port)
+        saves_that_fail()
         assert server.ask(b"*IDN?\n") == IDN
     finally:
         server.stop()
