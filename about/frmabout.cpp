@@ -1,6 +1,7 @@
 #include "frmabout.h"
 
 #include "board/boardlink.h"
+#include "board/identity.h"
 #include "runtime/guard.h"
 #include "controls/ui.h"
 
@@ -109,7 +110,8 @@ void frmAbout::Form_Load()
 {
     loaded_ = true;
     const Edition& edition = CurrentEdition();
-    lblVersion->setText(QString("Version %1.%2.%3").arg(edition.major).arg(edition.minor).arg(edition.revision));
+    lblVersion->setText(QString("Version %1.%2.%3").arg(edition.major).arg(edition.minor).arg(edition.revision) +
+                        QString::fromStdString(SimulatedBoardMark()));
 }
 
 void frmAbout::cmdOK_Click() { close(); }

@@ -21,6 +21,10 @@ public:
     virtual int16_t VendorRequest(uint8_t code, int32_t value, int32_t index, uint8_t direction,
                                   uint16_t length, uint8_t* buffer) = 0;
 
+    // What the interface library says of the opened board
+    // (board/identity.h); empty when it cannot tell.
+    virtual std::string IdentityText() { return {}; }
+
     // The older generation empties the self-test verdict before it connects.
     virtual bool ClearsVerdictBeforeTest() const = 0;
 };

@@ -123,6 +123,14 @@ DynLib::~DynLib()
 
 void* DynLib::Symbol(const char* operation)
 {
+    void* address = OptionalSymbol(operation);
+    if (address == nullptr)
+        throw RunTimeError::DllEntryPoint(operation, name_);
+    return address;
+}
+
+void* DynLib::OptionalSymbol(const char* operation)
+{
     if (handle_ == nullptr) {
         const bool isPath = name_.find('/') != std::string::npos;
         struct stat st {};
@@ -141,8 +149,5 @@ void* DynLib::Symbol(const char* operation)
         }
     }
     dlerror();
-    void* address = dlsym(handle_, operation);
-    if (address == nullptr)
-        throw RunTimeError::DllEntryPoint(operation, name_);
-    return address;
+    return dlsym(handle_, operation);
 }

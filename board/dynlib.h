@@ -1,5 +1,6 @@
 #pragma once
 // A shared library bound at the first call of one of its operations.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,8 @@ public:
     // to be a complete shared object of this machine: a truncated or foreign
     // file is error 48, never a crash in the loader.
     void* Symbol(const char* operation);
+    // The same for an operation the library may lack: null when it does.
+    void* OptionalSymbol(const char* operation);
 
     const std::string& name() const { return name_; }
 
@@ -31,6 +34,24 @@ Fn Bind(DynLib& lib, Fn& slot, const char* operation)
     if (slot == nullptr)
         slot = reinterpret_cast<Fn>(lib.Symbol(operation));
     return slot;
+}
+
+// The zero-terminated text an optional operation writes; empty when the
+// library lacks the operation or it fails. `looked` remembers the search.
+template <class Fn, class Call>
+std::string IdentityText(DynLib& lib, Fn& slot, bool& looked, const char* operation, Call call)
+{
+    if (!looked) {
+        slot = reinterpret_cast<Fn>(lib.OptionalSymbol(operation));
+        looked = true;
+    }
+    if (slot == nullptr)
+        return {};
+    uint8_t text[256] = {};
+    if (call(text, static_cast<int32_t>(sizeof text)) != 0)
+        return {};
+    text[sizeof text - 1] = 0;
+    return reinterpret_cast<const char*>(text);
 }
 
 // A library under a name that may change (tests point it elsewhere), bound

@@ -10,10 +10,13 @@ namespace Evlink1 {
 namespace {
 using LoadFn = int16_t (*)(const uint8_t*);
 using RequestFn = int16_t (*)(int16_t, int32_t, int32_t, int16_t, int16_t, uint8_t*);
+using IdentityFn = int16_t (*)(uint8_t*, int32_t);
 
 struct Slots {
     LoadFn load = nullptr;
     RequestFn request = nullptr;
+    IdentityFn identity = nullptr;
+    bool identityLooked = false;
 };
 
 // Found through the program's run path, next to the executable; never
@@ -34,6 +37,13 @@ int16_t LoadFirmWare(uint8_t& firstOfPath)
 {
     auto& b = binding();
     return Bind(b.lib, b.load, "LoadFirmWare")(&firstOfPath);
+}
+
+std::string BoardIdentity()
+{
+    auto& b = binding();
+    return IdentityText(b.lib, b.identity, b.identityLooked, "BoardIdentity",
+                        [&](uint8_t* text, int32_t size) { return b.identity(text, size); });
 }
 
 int16_t VendorIORequest(int16_t request, int32_t value, int32_t index, int16_t direction, int16_t length,
@@ -62,6 +72,7 @@ public:
     {
         return Evlink1::VendorIORequest(code, value, index, direction, static_cast<int16_t>(length), *buffer);
     }
+    std::string IdentityText() override { return Evlink1::BoardIdentity(); }
     bool ClearsVerdictBeforeTest() const override { return true; }
 };
 }  // namespace

@@ -23,12 +23,15 @@ using SearchFn = int16_t (*)(uint16_t, uint16_t, int32_t*, uint8_t*);
 using ConnectFn = int16_t (*)(uint16_t, uint16_t, uint8_t, int32_t*);
 using DownloadFn = int16_t (*)(int32_t, const uint8_t*);
 using RequestFn = int16_t (*)(int32_t, uint8_t, int32_t, int32_t, uint8_t, uint16_t, uint8_t*);
+using IdentityFn = int16_t (*)(int32_t, uint8_t*, int32_t);
 
 struct Slots {
     SearchFn search = nullptr;
     ConnectFn connect = nullptr;
     DownloadFn download = nullptr;
     RequestFn request = nullptr;
+    IdentityFn identity = nullptr;
+    bool identityLooked = false;
 };
 
 LazyLibrary<Slots>& library()
@@ -61,6 +64,14 @@ int16_t Download_Firmware(int32_t handle, uint8_t& firstOfPath)
     return Bind(b.lib, b.download, "Download_Firmware")(handle, &firstOfPath);
 }
 
+std::string Board_Identity(int32_t handle)
+{
+    auto& b = binding();
+    return IdentityText(b.lib, b.identity, b.identityLooked, "Board_Identity", [&](uint8_t* text, int32_t size) {
+        return b.identity(handle, text, size);
+    });
+}
+
 int16_t Vendor_Request(int32_t handle, uint8_t request, int32_t value, int32_t index, uint8_t direction,
                        uint16_t length, uint8_t& firstOfBuffer)
 {
@@ -88,6 +99,7 @@ public:
         return Evlink4::Vendor_Request(State.BoardHandle, code, value, index, direction, length, *buffer);
     }
     bool ClearsVerdictBeforeTest() const override { return false; }
+    std::string IdentityText() override { return Evlink4::Board_Identity(State.BoardHandle); }
 };
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "ops.h"
 
 #include "adc.h"
+#include "owner.h"
 #include "selftestlimits.h"
 #include "runtime/numtext.h"
 
@@ -83,6 +84,7 @@ int32_t ClampCode(int32_t code, int resolutionBits)
 
 void WriteDacCode(int16_t address, int32_t code)
 {
+    owner::CheckWrite();
     Header(kDacRegister, address, 0);
     State.DataWord = code * JustifyFactor(State.ResolutionBits);
     State.RegisterData = FrameImage(State.ReadFlag, State.RegisterSelect, State.ChannelAddress, State.DataWord);
@@ -102,6 +104,7 @@ int32_t ReadDacCode(int16_t address)
 
 void WriteRange(int16_t address, int16_t rangeCode)
 {
+    owner::CheckWrite();
     Header(kRangeRegister, address, 0);
     State.RangeCode = rangeCode;
     State.RegisterData = FrameImage(0, kRangeRegister, address, State.RangeCode);
@@ -123,6 +126,7 @@ int32_t ReadRange(int16_t address)
 
 void SetControlBit(int bit, bool on)
 {
+    owner::CheckWrite();
     Header(kControlRegister, kFunctionAddress, 0);
     SetBit(State.ControlData, bit, on);
     State.RegisterData = FrameImage(0, kControlRegister, kFunctionAddress, State.ControlData);
@@ -140,6 +144,7 @@ int32_t ReadControl()
 namespace {
 void SendCommand(int16_t address)
 {
+    owner::CheckWrite();
     State.ChannelAddress = address;
     State.RegisterSelect = kControlRegister;
     State.DataWord = 0;
@@ -153,6 +158,7 @@ void SendClear() { SendCommand(kClearAddress); }
 
 void SetPowerBit(int bit, bool on)
 {
+    owner::CheckWrite();
     Header(kPowerRegister, 0, 0);
     SetBit(State.PowerData, bit, on);
     State.RegisterData = FrameImage(0, kPowerRegister, 0, State.PowerData);
@@ -171,6 +177,7 @@ int32_t ReadPower()
 
 void SetPin(int16_t& pin, bool high)
 {
+    owner::CheckWrite();
     pin = high ? 1 : 0;
     WritePinControl();
 }
@@ -199,6 +206,7 @@ void FinishReadAll()
 
 AllRegisters StartUpTraffic()
 {
+    owner::CheckWrite();
     WritePinControl();
     HoldLdacHigh();
     AllRegisters all = ReadAll();
@@ -226,6 +234,7 @@ void StartSweepArrays()
 
 void SweepStep(int32_t i)
 {
+    const owner::OwnWork own;
     // The sweep's own address, register and data variables: ChannelAddress,
     // RegisterSelect and DataWord are not touched, and the code is not justified.
     State.ReadFlag = 0;
@@ -241,10 +250,12 @@ void SweepStep(int32_t i)
     State.SweepVoltsC[at] = MeasureChannel(2);
     State.SweepVoltsD[at] = MeasureChannel(3);
     State.Sweep.steps = i + 1;
+    owner::SetProgress(i + 1);
 }
 
 bool SelfTestChecks()
 {
+    const owner::OwnWork own;
     SendFields(0, kPowerRegister, kPowerUpAllDacs);
     WriteFrame(State.ChannelAddress, State.RegisterSelect, State.DataWord);  // the same frame again
     for (int16_t a = 0; a < 4; ++a) {

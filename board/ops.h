@@ -4,6 +4,10 @@
 // the frame header fields of ProgramState, composes the frame image where the
 // panel shows one (ShowFrameBits) and sends through the primitives of
 // primitives.h, so that the traffic is the same whoever asks. No widgets.
+//
+// While a sweep or a self-test holds the board (owner.h), every operation
+// that writes to it, other than the sweep step and the self-test sequence
+// themselves, throws owner::Refused before it changes anything.
 #include "primitives.h"
 
 #include <array>

@@ -23,6 +23,9 @@ public:
     // One vendor request. On failure the buffer must be left exactly as it was.
     virtual Status vendorRequest(uint8_t request, uint16_t value, uint16_t index, uint8_t direction,
                                  uint16_t length, uint8_t* buffer) = 0;
+    // What the board is, for people: "USB,<bus>-<ports>,<serial>" or
+    // "SIMULATED,<options>".
+    virtual std::string identity() const { return "USB,unknown,0"; }
 };
 
 class Driver {

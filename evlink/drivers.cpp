@@ -18,7 +18,8 @@ const std::vector<Driver*>& Drivers()
         if (!options.only)
             usb = &UsbDriver();
 #endif
-        Driver* sim = options.absent ? nullptr : &sim::ProcessSimDriver();
+        // The simulated board is chosen, never fallen into.
+        Driver* sim = options.absent || !SimulationAsked() ? nullptr : &sim::ProcessSimDriver();
         return ArrangeDrivers(options, usb, sim);
     }();
     return list;

@@ -197,6 +197,30 @@ int16_t Front::RequestFirst(int request, int32_t value, int32_t index, int direc
     return StatusCode(Carry(firstGeneration_.board.get(), request, value, index, direction, length, buffer, "NOT_OPEN"));
 }
 
+int16_t Front::CopyIdentity(const Board* board, uint8_t* text, int size)
+{
+    if (board == nullptr || text == nullptr || size < 1)
+        return kFailed;
+    const std::string id = board->identity();
+    const std::size_t n = std::min(id.size(), static_cast<std::size_t>(size) - 1);
+    std::memcpy(text, id.data(), n);
+    text[n] = 0;
+    return 0;
+}
+
+// Not traced: the identity is the program's own business, not the board's.
+int16_t Front::Identity(int32_t handle, uint8_t* text, int size)
+{
+    std::lock_guard lock(mutex_);
+    return CopyIdentity(ByHandle(handle), text, size);
+}
+
+int16_t Front::IdentityFirst(uint8_t* text, int size)
+{
+    std::lock_guard lock(mutex_);
+    return CopyIdentity(firstGeneration_.board.get(), text, size);
+}
+
 Status Front::Carry(Board* board, int request, int32_t value, int32_t index, int direction, int length,
                     uint8_t* buffer, const char* noBoard)
 {

@@ -30,6 +30,11 @@ public:
                     uint8_t* buffer);
 
     int16_t LoadFirmware(const uint8_t* path);
+
+    // The opened board's identity (Board::identity), zero-terminated and cut
+    // to fit `size` bytes. 0, or -1 when no board is open with that handle.
+    int16_t Identity(int32_t handle, uint8_t* text, int size);
+    int16_t IdentityFirst(uint8_t* text, int size);
     int16_t RequestFirst(int request, int32_t value, int32_t index, int direction, int length, uint8_t* buffer);
 
 private:
@@ -50,6 +55,7 @@ private:
     void TraceRequest(int request, int32_t value, int32_t index, int direction, int length, const uint8_t* buffer,
                       const Status& status);
     void TraceLine(const std::string& line);
+    static int16_t CopyIdentity(const Board* board, uint8_t* text, int size);
 
     std::mutex mutex_;
     std::vector<Driver*> drivers_;

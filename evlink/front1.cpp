@@ -6,6 +6,11 @@
 
 EVLINK_API int16_t LoadFirmWare(const uint8_t* path) { return evlink::ProcessFront().LoadFirmware(path); }
 
+EVLINK_API int16_t BoardIdentity(uint8_t* text, int32_t size)
+{
+    return evlink::ProcessFront().IdentityFirst(text, size);
+}
+
 EVLINK_API int16_t VendorIORequest(int16_t request, int32_t value, int32_t index, int16_t direction, int16_t length,
                                    uint8_t* buffer)
 {

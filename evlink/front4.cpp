@@ -20,6 +20,11 @@ EVLINK_API int16_t Download_Firmware(int32_t handle, const uint8_t* path)
     return evlink::ProcessFront().Download(handle, path);
 }
 
+EVLINK_API int16_t Board_Identity(int32_t handle, uint8_t* text, int32_t size)
+{
+    return evlink::ProcessFront().Identity(handle, text, size);
+}
+
 EVLINK_API int16_t Vendor_Request(int32_t handle, uint8_t request, int32_t value, int32_t index, uint8_t direction,
                                   uint16_t length, uint8_t* buffer)
 {

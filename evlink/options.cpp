@@ -133,7 +133,9 @@ Options ParseOptions(std::string_view text, std::vector<std::string>* complaints
         if (item.empty())
             continue;
         std::string complaint = Apply(o, item);
-        if (!complaint.empty() && complaints != nullptr)
+        if (complaint.empty())
+            o.text += (o.text.empty() ? "" : ",") + std::string(item);
+        else if (complaints != nullptr)
             complaints->push_back(std::move(complaint));
     }
     return o;
@@ -151,5 +153,7 @@ const Options& EnvironmentOptions()
     }();
     return options;
 }
+
+bool SimulationAsked() { return std::getenv("EVLINK_SIM") != nullptr; }
 
 }  // namespace evlink

@@ -23,6 +23,7 @@ struct Options {
     double inlLsb = 0;    // a bow of this height at mid code, 0 at both ends
     double dnlLsb = 0;    // the upper half of the codes moved by this at the major carry
     double noiseMv = 0;   // standard deviation of the noise on every ADC conversion
+    std::string text;     // the items understood, joined by commas ("only,resolution=14")
 };
 
 // Longest latency accepted (10 s).
@@ -35,5 +36,10 @@ Options ParseOptions(std::string_view text, std::vector<std::string>* complaints
 // EVLINK_SIM of this process, parsed at the first call; complaints go to
 // standard error once.
 const Options& EnvironmentOptions();
+
+// True when this process asked for the simulated board: EVLINK_SIM is set
+// (even empty). Without it only real boards are searched. A program asks for
+// the simulated board by setting EVLINK_SIM before its first search.
+bool SimulationAsked();
 
 }  // namespace evlink

@@ -1,5 +1,6 @@
 // The first version of the program.
 #include "board/boardlink.h"
+#include "board/identity.h"
 #include "panel/mainform.h"
 #include "panel/remotefollow.h"
 #include "runtime/processstart.h"
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
 {
     PrepareProcess();
     QApplication app(argc, argv);
+    SimulateIfAsked(app.arguments());
     UseEdition(FirstEdition());
     if (!ProgramStart())
         return 0;

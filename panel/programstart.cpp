@@ -12,6 +12,7 @@
 
 #include "board/ops.h"
 #include "board/boardlink.h"
+#include "board/identity.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,6 +35,9 @@ bool ProgramStart()
     // Showing the window runs its load handler first, before anything is drawn.
     if (!Guarded([&form] { form.Form_Load(); }))
         return false;
+    // The simulated board is never taken for a real one.
+    form.setWindowTitle(form.windowTitle() + QString::fromStdString(SimulatedBoardMark()));
+    AnnounceSimulatedBoard(CurrentEdition().title);
     form.show();
     return true;
 }

@@ -1,6 +1,7 @@
 // The panel following the remote-control server.
 #include "remotefollow.h"
 
+#include "codefield.h"
 #include "codetext.h"
 #include "mainform.h"
 #include "pickbox.h"
@@ -10,13 +11,18 @@
 #include "runtime/numtext.h"
 #include "controls/toggle.h"
 #include "remote/instrument.h"
+#include "remote/datafolder.h"
 #include "remote/server.h"
+#include "board/identity.h"
+#include "board/owner.h"
 
 #include "board/boardlink.h"
 
 #include <QAction>
+#include <QDir>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <cstdio>
 
@@ -104,6 +110,44 @@ private:
 
 
 remote::Server* server = nullptr;
+
+// The panel's controls that write to the board, or to a setting its writes use.
+std::vector<QWidget*> WritingControls(MainForm& f)
+{
+    std::vector<QWidget*> list = {f.ComboRangeA, f.ComboRangeB, f.ComboRangeC, f.ComboRangeD, f.Toggle1, f.Toggle2,
+                                  f.Toggle3,     f.Toggle4,     f.Toggle5,     f.Toggle6,     f.Toggle7, f.Toggle8,
+                                  f.Toggle9,     f.Toggle10,    f.Toggle11,    f.Toggle12,    f.Check1,  f.Command3,
+                                  f.Command4};
+    for (CodeField* field : f.CodeFields())
+        list.push_back(field);
+    return list;
+}
+
+// While a client's sweep or self-test holds the board, the panel's writing
+// controls are disabled; they come back as they were when it ends.
+void FollowOwner(MainForm& f)
+{
+    const bool remoteHolds = owner::HeldBy(owner::Side::Remote);
+    for (QWidget* w : WritingControls(f))
+        w->setEnabled(!remoteHolds);
+    for (QAction* a : {f.Mnu16, f.Mnu14, f.Mnu12})
+        a->setEnabled(!remoteHolds);
+    if (!remoteHolds)
+        f.Toggle12->setEnabled(!f.PulseLdacTicked());  // LDAC is held high while pulsing
+}
+
+// The title tells how many clients are connected, before the board's mark.
+void ShowClients(MainForm& f, int clients)
+{
+    static const QString mark = QString::fromStdString(SimulatedBoardMark());
+    static QString caption = [&f] {
+        QString t = f.windowTitle();
+        return t.endsWith(mark) ? t.left(t.size() - mark.size()) : t;
+    }();
+    const QString remote =
+        clients > 0 ? QString(" - remote: %1 client%2").arg(clients).arg(clients == 1 ? "" : "s") : QString();
+    f.setWindowTitle(caption + remote + mark);
+}
 }  // namespace
 
 Instrument& FollowingInstrument()
@@ -147,8 +191,15 @@ bool StartRemoteIfAsked(const QStringList& arguments)
         return true;
     if (where.isEmpty())
         where = "127.0.0.1:5025";
-    if (server == nullptr)
+    if (server == nullptr) {
+        // The folder SWEep:SAVE writes into: the one the program started in.
+        remote::SetDataFolder(QDir::currentPath().toStdString());
         server = new remote::Server(FollowingInstrument());
+        MainForm& form = MainForm::Instance();
+        QObject::connect(server, &remote::Server::ClientsChanged, &form,
+                         [&form](int clients) { ShowClients(form, clients); });
+        owner::Watch([&form] { FollowOwner(form); });
+    }
     server->SetIdleSeconds(idleSeconds);
     QString error;
     if (!server->Listen(where, error)) {

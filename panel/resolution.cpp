@@ -1,6 +1,7 @@
 // Resolution selection: only how later entries, read-backs and coding switches
 // treat codes changes; nothing is rewritten or sent now.
 #include "mainform.h"
+#include "board/owner.h"
 
 #include <QAction>
 
@@ -9,6 +10,7 @@ void Check(MainForm& form, QAction* picked)
 {
     for (QAction* item : {form.Mnu16, form.Mnu14, form.Mnu12})
         item->setChecked(item == picked);
+    owner::NotePanelChange();  // a client may ask whether a setting changed here
 }
 }  // namespace
 

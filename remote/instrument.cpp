@@ -1,6 +1,8 @@
 #include "instrument.h"
 
 #include "board/adc.h"
+#include "board/owner.h"
+#include "remotelog.h"
 #include "board/primitives.h"
 #include "board/sweeprecord.h"
 #include "runtime/programend.h"
@@ -102,6 +104,17 @@ bool Instrument::RunText(Session& session, std::string_view text, LineRun& line,
     return Run(session, line, reply);
 }
 
+namespace {
+// The header as typed, for the log: "DAC:RANG", "*TST?".
+std::string HeaderOf(const scpi::Command& command)
+{
+    std::string text = command.common ? "*" : "";
+    for (size_t i = 0; i < command.typed.size(); ++i)
+        text += (i > 0 ? ":" : "") + command.typed[i];
+    return command.query ? text + "?" : text;
+}
+}  // namespace
+
 Instrument::Step Instrument::Execute(Ctx& ctx)
 {
     if (ctx.command.error != scpi::kNoError) {
@@ -109,7 +122,11 @@ Instrument::Step Instrument::Execute(Ctx& ctx)
         return Step::Stop;
     }
     try {
+        const owner::Acting remote(owner::Side::Remote);
         return Dispatch(ctx);
+    } catch (const owner::Refused& e) {
+        qCInfo(lcRemote, "refused %s: %s", HeaderOf(ctx.command).c_str(), e.what());
+        ctx.session.PushError(scpi::kSettingsConflict, e.what());
     } catch (const RunTimeError& e) {
         ctx.session.PushError(scpi::kHardwareError, e.text());
     } catch (const ProgramEnded&) {
@@ -182,6 +199,8 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"SYSTem:ERRor:NEXT", &Instrument::System},
         {"SYSTem:ERRor:COUNt", &Instrument::System},
         {"SYSTem:VERSion", &Instrument::System},
+        {"SYSTem:BOARD", &Instrument::System},
+        {"SYSTem:PANel:CHANged", &Instrument::System},
     };
     // The path rule first; a header that names no command there is taken
     // from the root, as most people write "MEAS:VOLT? A;DAC:CODE B,1".
@@ -244,5 +263,6 @@ void Instrument::FinishSweep()
 {
     sweepTimer_.stop();
     sweepRunning_ = false;
+    owner::Release();
     emit Idle();
 }

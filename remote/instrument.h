@@ -5,6 +5,7 @@
 // which the other commands are served. Everything runs on the thread that
 // owns the board. QtCore only.
 #include "board/ops.h"
+#include "board/owner.h"
 #include "mirror.h"
 #include "scpi.h"
 
@@ -24,6 +25,7 @@ struct Session {
     int sre = 0;
     int testTicket = 0;    // the self-test this client waits for
     bool opcWanted = false;  // *OPC given while busy
+    uint64_t panelSeen = owner::PanelChanges();  // the panel's changes as of the last SYST:PAN:CHAN?
 
     static constexpr size_t kMaxErrors = 32;
     void PushError(int code, std::string info = {});

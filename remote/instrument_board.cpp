@@ -6,6 +6,7 @@
 
 #include "analysis/ranges.h"
 #include "board/adc.h"
+#include "board/owner.h"
 #include "board/primitives.h"
 #include "runtime/numtext.h"
 
@@ -170,6 +171,7 @@ Step Instrument::DacResolution(Ctx& ctx)
         ctx.session.PushError(scpi::kIllegalParameterValue, "12, 14 or 16");
         return Step::Stop;
     }
+    owner::CheckWrite();  // a setting of the board's, refused like its writes
     State.ResolutionBits = static_cast<int16_t>(*bits);
     mirror_.ShowResolution(*bits);
     return Step::Next;
@@ -285,6 +287,7 @@ Step Instrument::Pins(Ctx& ctx)
         ctx.session.PushError(scpi::kUndefinedHeader, "query only");
         return Step::Stop;
     }
+    owner::CheckWrite();  // LDAC pulsing changes every frame the sweep sends
     if (!Count(ctx, 1, 1))
         return Step::Stop;
     const auto on = Boolean(ctx, 0);

@@ -4,8 +4,12 @@
 #include "params.h"
 
 #include "board/boardlink.h"
+#include "board/identity.h"
+#include "board/owner.h"
 #include "board/primitives.h"
 #include "runtime/runtimeerror.h"
+#include "datafolder.h"
+#include "remotelog.h"
 #include "sweepfigures.h"
 
 #include <charconv>
@@ -41,10 +45,11 @@ Step Instrument::Common(Ctx& ctx)
     if (name == "IDN" && q) {
         if (!noParams())
             return Step::Stop;
-        ctx.answer = "QV,QV4816X,0," + VersionText();
+        ctx.answer = "QV,QV4816X," + CurrentBoardIdentity().serial + "," + VersionText();
     } else if (name == "RST" && !q) {
         if (!noParams())
             return Step::Stop;
+        owner::CheckWrite();  // a running sweep or self-test is nobody's to reset
         Reset();
     } else if (name == "CLS" && !q) {
         if (!noParams())
@@ -111,10 +116,20 @@ Step Instrument::SelfTest(Ctx& ctx)
         s.testTicket = 0;
         return Step::Next;
     }
-    if (Busy())
-        return Step::Wait;
-    const std::string why = connect ? connect() : std::string();
+    // One owner at a time: a self-test during any sweep or self-test is refused.
+    if (const std::string held = owner::Take(owner::Activity::SelfTest, owner::Side::Remote); !held.empty()) {
+        s.PushError(scpi::kSettingsConflict, held);
+        return Step::Stop;
+    }
+    std::string why;
+    try {
+        why = connect ? connect() : std::string();
+    } catch (...) {
+        owner::Release();  // never left held by a connection that failed
+        throw;
+    }
     if (!why.empty()) {
+        owner::Release();
         s.PushError(scpi::kSelfTestFailed, why);
         ctx.answer = "1";
         return Step::Next;
@@ -132,6 +147,7 @@ Step Instrument::SelfTest(Ctx& ctx)
         }
         testResult_ = pass ? "0" : "1";
         testRunning_ = false;
+        owner::Release();
         emit Idle();
     });
     return Step::Wait;
@@ -141,8 +157,10 @@ Step Instrument::Sweep(Ctx& ctx)
 {
     Session& s = ctx.session;
     const bool q = ctx.command.query;
+    // Whoever started it: the test window's sweep counts as much as a client's.
+    const bool running = owner::Current() == owner::Activity::Sweep;
     auto refuseWhileRunning = [&] {
-        if (!sweepRunning_)
+        if (!running)
             return false;
         s.PushError(scpi::kSettingsConflict, "a sweep is running");
         return true;
@@ -154,10 +172,10 @@ Step Instrument::Sweep(Ctx& ctx)
         return false;
     };
     if (Is(ctx.command, 1, "STARt") && !q) {
-        if (!Count(ctx, 0, 0) || refuseWhileRunning())
+        if (!Count(ctx, 0, 0))
             return Step::Stop;
-        if (testRunning_) {
-            s.PushError(scpi::kSettingsConflict, "the self-test is running");
+        if (const std::string held = owner::Take(owner::Activity::Sweep, owner::Side::Remote); !held.empty()) {
+            s.PushError(scpi::kSettingsConflict, held);
             return Step::Stop;
         }
         ops::StartSweepArrays();
@@ -167,16 +185,20 @@ Step Instrument::Sweep(Ctx& ctx)
     } else if (Is(ctx.command, 1, "ABORt") && !q) {
         if (!Count(ctx, 0, 0))
             return Step::Stop;
+        if (running && !sweepRunning_) {  // the test window's: its own Stop ends it
+            s.PushError(scpi::kSettingsConflict, "a sweep is running in the test window");
+            return Step::Stop;
+        }
         if (sweepRunning_)
             FinishSweep();
     } else if (Is(ctx.command, 1, "STATe") && q) {
         if (!Count(ctx, 0, 0))
             return Step::Stop;
-        ctx.answer = sweepRunning_ ? "RUN" : "IDLE";
+        ctx.answer = running ? "RUN" : "IDLE";
     } else if (Is(ctx.command, 1, "PROGress") && q) {
         if (!Count(ctx, 0, 0))
             return Step::Stop;
-        ctx.answer = Num(sweepNext_) + "," + Num(ops::kSweepSamples);
+        ctx.answer = Num(owner::Progress()) + "," + Num(ops::kSweepSamples);
     } else if (Is(ctx.command, 1, "DATA") && q) {
         if (!Count(ctx, 1, 3) || refuseWhileRunning() || !needData())
             return Step::Stop;
@@ -214,7 +236,13 @@ Step Instrument::Sweep(Ctx& ctx)
             return Step::Stop;
         }
         std::string why = "saving is not available";
-        if (!saveSweep || !saveSweep(p.text, why)) {
+        const std::optional<std::string> path = remote::PathInDataFolder(p.text, why);
+        if (!path) {
+            qCInfo(lcRemote, "refused SWEep:SAVE: %s", why.c_str());
+            s.PushError(scpi::kFileNameError, why);
+            return Step::Stop;
+        }
+        if (!saveSweep || !saveSweep(*path, why)) {
             s.PushError(scpi::kFileNameError, why);
             return Step::Stop;
         }
@@ -243,6 +271,12 @@ Step Instrument::System(Ctx& ctx)
         return Step::Stop;
     if (Is(ctx.command, 1, "VERSion")) {
         ctx.answer = "1999.0";
+    } else if (Is(ctx.command, 1, "BOARD")) {
+        ctx.answer = CurrentBoardIdentity().text;
+    } else if (Is(ctx.command, 1, "PANel")) {
+        const uint64_t now = owner::PanelChanges();
+        ctx.answer = now != s.panelSeen ? "1" : "0";
+        s.panelSeen = now;
     } else if (Is(ctx.command, 2, "COUNt")) {
         ctx.answer = Num(static_cast<long long>(s.errors.size()));
     } else if (s.errors.empty()) {

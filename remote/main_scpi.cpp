@@ -2,9 +2,12 @@
 // window. SCPI over TCP and/or standard input and output.
 #include "headless.h"
 #include "instrument.h"
+#include "datafolder.h"
+#include "remotelog.h"
 #include "server.h"
 
 #include "board/boardlink.h"
+#include "board/identity.h"
 #include "board/primitives.h"
 #include "board/ops.h"
 #include "runtime/msgbox.h"
@@ -12,6 +15,8 @@
 #include "runtime/runtimeerror.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +25,7 @@
 namespace {
 const char* const kUsage =
     "Usage: qv4816x-scpi [--listen HOST:PORT] [--stdio] [--idle-timeout SECONDS]\n"
-    "                    [--first-version]\n"
+    "                    [--first-version] [--simulate] [--data-dir DIR] [--verbose]\n"
     "Serves the QV4816X evaluation board as an SCPI instrument.\n"
     "\n"
     "  --listen HOST:PORT  SCPI over TCP (default 127.0.0.1:5025 when no\n"
@@ -34,6 +39,12 @@ const char* const kUsage =
     "                      takes no answer for this long (default 300; 0 never),\n"
     "                      unless a sweep or self-test runs or it waits for one\n"
     "  --first-version     bind the first version's interface library EVLINK1\n"
+    "  --simulate          work with the simulated board (without it, only a\n"
+    "                      real board on USB is used; EVLINK_SIM also asks for it)\n"
+    "  --data-dir DIR      the one folder SWEep:SAVE writes into (default: the\n"
+    "                      folder the server started in)\n"
+    "  --verbose           log every connection, disconnection and refused\n"
+    "                      command on standard error\n"
     "  --help              this text\n"
     "\n"
     "Commands: see docs/remote.md or man qv4816x-scpi.\n";
@@ -57,6 +68,7 @@ int main(int argc, char* argv[])
     bool stdio = false;
     bool first = false;
     int idleSeconds = remote::kDefaultIdleSeconds;
+    QString dataDir = QDir::currentPath();
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -67,6 +79,14 @@ int main(int argc, char* argv[])
             stdio = true;
         } else if (a == "--first-version") {
             first = true;
+        } else if (a == "--simulate") {
+            AskForSimulatedBoard();
+        } else if (a == "--verbose") {
+            remote::LogVerbosely();
+        } else if (a == "--data-dir" && i + 1 < args.size()) {
+            dataDir = args[++i];
+        } else if (a.startsWith("--data-dir=")) {
+            dataDir = a.mid(11);
         } else if (a == "--listen" && i + 1 < args.size()) {
             listen = args[++i];
         } else if (a.startsWith("--listen=")) {
@@ -84,6 +104,11 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
+    if (!QFileInfo(dataDir).isDir()) {
+        std::fprintf(stderr, "qv4816x-scpi: the data folder %s does not exist\n", qPrintable(dataDir));
+        return 2;
+    }
+    remote::SetDataFolder(QFileInfo(dataDir).absoluteFilePath().toStdString());
     if (listen.isEmpty() && !stdio)
         listen = "127.0.0.1:5025";
     QHostAddress address;
@@ -122,6 +147,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no board found: %s\n", why.c_str());
         return 1;
     }
+    AnnounceSimulatedBoard("qv4816x-scpi");
     instrument.connect = ConnectQuietly;
     // The start-up traffic of the panel: pin word, pulse LDAC, read-all, ADC set-up.
     panel.ShowPulseLdac(true);

@@ -1,4 +1,5 @@
 #include "server.h"
+#include "remotelog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -185,10 +186,13 @@ public:
             idle_.setSingleShot(true);
             idle_.setInterval(std::chrono::seconds(idleSeconds));
             QObject::connect(&idle_, &QTimer::timeout, this, [this, &instrument] {
-                if (Waiting() || instrument.Busy())
+                if (Waiting() || instrument.Busy()) {
                     idle_.start();
-                else
-                    socket_->abort();
+                    return;
+                }
+                qCInfo(lcRemote, "closing the connection of %s: idle for %d s",
+                       qPrintable(socket_->peerAddress().toString()), static_cast<int>(idle_.interval() / 1000));
+                socket_->abort();
             });
             idle_.start();
         }
@@ -298,7 +302,9 @@ bool Server::Listen(const QString& hostPort, QString& error)
     }
     if (!address.isLoopback())
         std::fprintf(stderr,
-                     "warning: listening on %s, port %u: anyone who can reach this port controls the board\n",
+                     "warning: listening on %s, port %u: anyone who can reach this port controls the board "
+                     "(sets its outputs, ranges and pins, runs sweeps and the self-test, and writes sweep files "
+                     "into the data folder); there is no password\n",
                      qPrintable(address.toString()), tcp_->serverPort());
     return true;
 }
@@ -311,15 +317,22 @@ int Server::TcpClients() const { return tcpClients_; }
 void Server::Accept()
 {
     while (QTcpSocket* socket = tcp_->nextPendingConnection()) {
+        const QString peer = socket->peerAddress().toString() + ":" + QString::number(socket->peerPort());
         if (tcpClients_ >= kMaxClients) {
+            qCInfo(lcRemote, "refused the connection of %s: %d clients are connected already", qPrintable(peer),
+                   tcpClients_);
             Refuse(socket);
             continue;
         }
         ++tcpClients_;
+        qCInfo(lcRemote, "%s connected; clients: %d", qPrintable(peer), tcpClients_);
+        emit ClientsChanged(tcpClients_);
         auto* client = new TcpClient(instrument_, socket, idleSeconds_, this);
         Adopt(client);
-        QObject::connect(socket, &QTcpSocket::disconnected, client, [this, client] {
+        QObject::connect(socket, &QTcpSocket::disconnected, client, [this, client, peer] {
             --tcpClients_;
+            qCInfo(lcRemote, "%s disconnected; clients: %d", qPrintable(peer), tcpClients_);
+            emit ClientsChanged(tcpClients_);
             client->deleteLater();
         });
         client->ReadAndRun();

@@ -94,6 +94,10 @@ public:
     // once input has ended and everything read has been answered.
     void StartStdio(std::function<void()> ended);
 
+signals:
+    // A TCP client connected or left; `clients` are connected now.
+    void ClientsChanged(int clients);
+
 private:
     void Accept();
     void Refuse(QTcpSocket* socket);

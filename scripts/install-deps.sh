@@ -11,7 +11,7 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libgtest-dev libbenchmark-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
-  xvfb xauth imagemagick fonts-dejavu-core
+  xvfb xauth x11vnc openbox x11-utils imagemagick fonts-dejavu-core
   python3-pyvisa python3-pyvisa-py
   dpkg-dev file lintian desktop-file-utils appstream
 )

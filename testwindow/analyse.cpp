@@ -2,6 +2,7 @@
 #include "testform.h"
 
 #include "analysis/window/analysiswindow.h"
+#include "board/identity.h"
 #include "board/sweeprecord.h"
 
 #include <QPushButton>
@@ -17,7 +18,8 @@ void TestForm::AnalyseSweep_Click()
     analysis::SweepData data = sweeprecord::Readings();
     const QString source = QString("The program's sweep, %1 of 65536 steps, analysed at %2")
                                .arg(data.samples())
-                               .arg(QTime::currentTime().toString("HH:mm:ss"));
+                               .arg(QTime::currentTime().toString("HH:mm:ss")) +
+                           QString::fromStdString(SimulatedBoardMark());
     AnalysisWindow& window = AnalysisWindow::ForSweep();
     window.ShowSweep(std::move(data), sweeprecord::RecordedRanges(), sweeprecord::RecordedCoding(),
                      sweeprecord::RecordedResolution(), source);

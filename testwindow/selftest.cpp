@@ -25,7 +25,9 @@ void WaitMoreThan(double seconds)
 
 void TestForm::Command3_Click()
 {
-    const Busy busy(*this);
+    const Busy busy(*this, owner::Activity::SelfTest);
+    if (!busy.Held())
+        return;
     if (Board().ClearsVerdictBeforeTest())
         Label2->setText("");
     Board().ConnectStep();

@@ -14,7 +14,9 @@
 
 void TestForm::Command1_Click()
 {
-    const Busy busy(*this);
+    const Busy busy(*this, owner::Activity::Sweep);
+    if (!busy.Held())
+        return;
     RecordSweepStart();
     ops::StartSweepArrays();
     for (int32_t i = 0; i < State.SampleCount; ++i) {

@@ -1,4 +1,7 @@
 #include "testform.h"
+#include "board/identity.h"
+#include "board/state.h"
+#include "runtime/msgbox.h"
 
 #include "runtime/guard.h"
 #include "controls/numberlabel.h"
@@ -73,10 +76,16 @@ TestForm::TestForm()
     connect(Command2, &QPushButton::clicked, this, QV_SLOT(Command2_Click));
     connect(Command3, &QPushButton::clicked, this, QV_SLOT(Command3_Click));
     connect(AnalyseSweep, &QPushButton::clicked, this, QV_SLOT(AnalyseSweep_Click));
+    // The window is kept for the life of the program.
+    owner::Watch([this] { FollowOwner(); });
+    FollowOwner();
+    // A client's sweep may have ended before the window was first opened.
+    AnalyseSweep->setEnabled(State.SampleCount > 0 && owner::Current() != owner::Activity::Sweep);
 }
 
 void TestForm::Form_Load()
 {
+    setWindowTitle("QV4816X Test" + QString::fromStdString(SimulatedBoardMark()));
     StopRequested = 0;
     loaded_ = true;  // for good: closing this window ends the program
     Label2->setText("");
@@ -91,14 +100,40 @@ void TestForm::closeEvent(QCloseEvent* event)
     Guarded([this] { Form_Unload(); });
 }
 
-TestForm::Busy::Busy(TestForm& form) : form_(form)
+TestForm::Busy::Busy(TestForm& form, owner::Activity activity) : form_(form)
 {
+    const std::string why = owner::Take(activity, owner::Side::Local);
+    held_ = why.empty();
+    if (!held_) {
+        MsgBox("The board is busy: " + why, MsgButtons::Ok, MsgIcon::Exclamation, ProgramTitle());
+        return;
+    }
+    form_.busy_ = true;
     form_.Command1->setEnabled(false);
     form_.Command3->setEnabled(false);
 }
 
 TestForm::Busy::~Busy()
 {
+    if (!held_)
+        return;
+    form_.busy_ = false;
+    owner::Release();
     form_.Command1->setEnabled(true);
     form_.Command3->setEnabled(true);
+}
+
+void TestForm::FollowOwner()
+{
+    const bool remote = owner::HeldBy(owner::Side::Remote);
+    if (!busy_) {
+        Command1->setEnabled(!remote);
+        Command3->setEnabled(!remote);
+    }
+    const bool remoteSweep = remote && owner::Current() == owner::Activity::Sweep;
+    if (remoteSweep)
+        AnalyseSweep->setEnabled(false);  // the arrays are being refilled
+    else if (remoteSweep_)
+        AnalyseSweep->setEnabled(State.SampleCount > 0);
+    remoteSweep_ = remoteSweep;
 }

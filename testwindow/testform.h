@@ -1,8 +1,11 @@
 #pragma once
 // The test window: the sweep of all four outputs through every code, and the
 // pass/fail self-test. Opened from the panel's logo; closing it ends the program.
+#include "board/owner.h"
+
 #include <QWidget>
 #include <cstdint>
+#include <string>
 
 class QLabel;
 class QPushButton;
@@ -40,17 +43,27 @@ protected:
 
 private:
     // "Start Sweep" and "Test" stay disabled while a sweep or a self-test runs,
-    // however it ends: neither runs inside the other or inside itself.
+    // however it ends: neither runs inside the other or inside itself. It holds
+    // the board (board/owner.h) meanwhile; when someone else holds it, Held()
+    // is false and a message says why.
     class Busy {
     public:
-        explicit Busy(TestForm& form);
+        Busy(TestForm& form, owner::Activity activity);
         ~Busy();
         Busy(const Busy&) = delete;
         Busy& operator=(const Busy&) = delete;
+        bool Held() const { return held_; }
 
     private:
         TestForm& form_;
+        bool held_ = false;
     };
+
+    // "Start Sweep" and "Test" are disabled while a client's sweep or
+    // self-test runs; "Analyse Sweep" opens once a client's sweep has ended.
+    void FollowOwner();
+    bool busy_ = false;
+    bool remoteSweep_ = false;
 
     TestForm();
     void RecordSweepStart();

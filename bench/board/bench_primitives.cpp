@@ -5,6 +5,7 @@
 #include "harness.h"
 
 #include <benchmark/benchmark.h>
+#include <cstdlib>
 
 namespace {
 void connect(bool second)
@@ -12,6 +13,7 @@ void connect(bool second)
     static int connected = -1;
     if (connected == int(second))
         return;
+    setenv("EVLINK_SIM", "only", 0);  // the simulated board, asked for by name
     harness::Setup(second, false);
     Board().ConnectStep();
     connected = second;

@@ -34,6 +34,7 @@ BENCHMARK(BM_Measure)->Arg(0)->Arg(1);
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("EVLINK_SIM", "only", 0);  // the simulated board, asked for by name
     QApplication app(argc, argv);
     harness::Setup(true, false);
     if (!ProgramStart())

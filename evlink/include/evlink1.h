@@ -16,6 +16,9 @@ int16_t LoadFirmWare(const uint8_t* path);
 int16_t VendorIORequest(int16_t request, int32_t value, int32_t index, int16_t direction,
                         int16_t length, uint8_t* buffer);
 
+/* What the board LoadFirmWare opened is, as for Board_Identity of EVLINK4. */
+int16_t BoardIdentity(uint8_t* text, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -26,6 +26,11 @@ int16_t Download_Firmware(int32_t handle, const uint8_t* path);
 int16_t Vendor_Request(int32_t handle, uint8_t request, int32_t value, int32_t index,
                        uint8_t direction, uint16_t length, uint8_t* buffer);
 
+/* What the board opened with `handle` is, as zero-terminated text cut to
+ * `size` bytes: "USB,<bus>-<ports>,<serial>" or "SIMULATED,<options>".
+ * 0 = success, -1 = no such board. */
+int16_t Board_Identity(int32_t handle, uint8_t* text, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

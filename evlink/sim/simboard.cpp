@@ -24,6 +24,11 @@ class SimBoard final : public Board {
 public:
     explicit SimBoard(BoardState& state) : state_(state) {}
 
+    std::string identity() const override
+    {
+        return "SIMULATED," + (state_.optionsText.empty() ? std::string("none") : state_.optionsText);
+    }
+
     bool loadFirmware(const std::string& path, std::string& why) override
     {
         if (state_.Unplugged()) {
@@ -110,7 +115,7 @@ DeviceConfig ConfigOf(const Options& o)
 
 }  // namespace
 
-BoardState::BoardState(const Options& o) : device(ConfigOf(o)), unplugAfter(o.unplugAfter), pacer(std::chrono::microseconds(o.latencyUs))
+BoardState::BoardState(const Options& o) : device(ConfigOf(o)), unplugAfter(o.unplugAfter), pacer(std::chrono::microseconds(o.latencyUs)), optionsText(o.text)
 {
 }
 

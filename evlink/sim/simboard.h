@@ -25,6 +25,7 @@ struct BoardState {
     Device device;
     bool firmwareRunning = false;
     uint64_t requests = 0;  // requests answered so far
+    std::string optionsText;  // the options it was set up with
     std::optional<uint64_t> unplugAfter;
     Pacer pacer;
     bool Unplugged() const { return unplugAfter && requests >= *unplugAfter; }

@@ -45,6 +45,25 @@ ReenumerationWait& Reenumeration() {
     return wait;
 }
 
+std::string UsbBoard::identity() const
+{
+    // The serial number from the device descriptor, 0 when it has none.
+    std::string serial = "0";
+    libusb_device_descriptor d{};
+    if (handle_ != nullptr && libusb_get_device_descriptor(libusb_get_device(handle_), &d) == LIBUSB_SUCCESS &&
+        d.iSerialNumber != 0) {
+        unsigned char text[128] = {};
+        const int n = libusb_get_string_descriptor_ascii(handle_, d.iSerialNumber, text, sizeof text);
+        if (n > 0) {
+            serial.assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n));
+            for (char& c : serial)
+                if (c == ',' || c == ';' || c == '"' || static_cast<unsigned char>(c) < 0x20)
+                    c = '_';  // one field of a comma-separated answer
+        }
+    }
+    return "USB," + PlaceName(place_) + "," + serial;
+}
+
 UsbBoard::UsbBoard(libusb_device_handle* handle, const Place& place, uint8_t address, const UsbIds& ids)
     : handle_(handle), place_(place), address_(address), ids_(ids) {}
 

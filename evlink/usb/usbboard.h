@@ -31,6 +31,7 @@ public:
     bool loadFirmware(const std::string& path, std::string& why) override;
     Status vendorRequest(uint8_t request, uint16_t value, uint16_t index, uint8_t direction, uint16_t length,
                          uint8_t* buffer) override;
+    std::string identity() const override;
 
 private:
     int control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,

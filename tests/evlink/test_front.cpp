@@ -85,6 +85,37 @@ int UseBothLibraries()
     OP(one, LoadFirmWare)(kFirmwarePath);
     request1(221, 0x82, 0, 0, 0, &zero);
     request1(221, 0x18, 0, 1, 3, buf);
+
+    // Each library names the board it opened; the text is cut to fit.
+    char id[64] = {}, small[10] = {};
+    if (OP(four, Board_Identity)(h, reinterpret_cast<uint8_t*>(id), sizeof id) != 0 ||
+        std::string(id) != "SIMULATED,only,resolution=12")
+        return 13;
+    if (OP(four, Board_Identity)(h + 1, reinterpret_cast<uint8_t*>(id), sizeof id) != -1 ||
+        OP(one, BoardIdentity)(reinterpret_cast<uint8_t*>(small), sizeof small) != 0 ||
+        std::string(small) != "SIMULATED")
+        return 14;
+    return 0;
+}
+
+// Without EVLINK_SIM the simulated board is never found: only real boards
+// are searched (none here, or none of them simulated).
+int SearchWithoutAsking()
+{
+    void* four = dlopen((kBuild + "/libEVLINK4.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (four == nullptr)
+        return 10;
+    int32_t count = 0;
+    uint8_t list[128] = {};
+    OP(four, Search_For_Boards)(0x1234, 0x5678, &count, list);
+    for (int32_t n = 1; n <= count; ++n) {
+        int32_t h = 0;
+        char id[64] = {};
+        OP(four, Connect)(0x1234, 0x5678, static_cast<uint8_t>(n), &h);
+        OP(four, Board_Identity)(h, reinterpret_cast<uint8_t*>(id), sizeof id);
+        if (std::string(id).rfind("SIMULATED", 0) == 0)
+            return 20;
+    }
     return 0;
 }
 
@@ -253,4 +284,19 @@ TEST(LibraryBoth, ExportsTraceAndOptionsFromTheEnvironment)
               }));
     // Once per library, at its first call.
     EXPECT_EQ(ReadLines(errors), (Lines(2, "EVLINK_SIM: unknown option 'bogus' ignored")));
+
+    for (const char* absent : {"", "absent", "only,absent"}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (*absent == 0)
+                unsetenv("EVLINK_SIM");
+            else
+                setenv("EVLINK_SIM", absent, 1);
+            unsetenv("EVLINK_TRACE");
+            _exit(SearchWithoutAsking());
+        }
+        status = -1;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << absent << ": " << status;
+    }
 }

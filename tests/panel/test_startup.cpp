@@ -80,7 +80,8 @@ private slots:
     void panelShowsItsControlsAsFirstDrawn()
     {
         QCOMPARE(form->windowTitle(),
-                 QString("QV4816X - Complete, Quad, 16-Bit, Serial Input, Unipolar/Bipolar Voltage Output DAC"));
+                 QString("QV4816X - Complete, Quad, 16-Bit, Serial Input, Unipolar/Bipolar Voltage Output DAC"
+                         " (simulated board)"));
         const QStringList presets = {"FFFF", "C000", "8000", "0"};
         const auto fields = form->CodeFields();
         for (size_t i = 0; i < fields.size(); ++i)
@@ -180,14 +181,14 @@ private slots:
         QTest::mouseDClick(form->Label16, Qt::LeftButton);
         QVERIFY(TestForm::Exists());
         QVERIFY(TestForm::Open().isVisible());
-        QCOMPARE(TestForm::Open().windowTitle(), QString("QV4816X Test"));
+        QCOMPARE(TestForm::Open().windowTitle(), QString("QV4816X Test (simulated board)"));
         TestForm::Open().hide();
         QTest::keyClick(form->Label16, Qt::Key_Return);  // the keyboard way in
         QVERIFY(TestForm::Open().isVisible());
 
         form->MnuAbout->trigger();
         frmAbout& about = frmAbout::Open();
-        QCOMPARE(about.lblVersion->text(), QString(second ? "Version 1.1.6" : "Version 1.1.1"));
+        QCOMPARE(about.lblVersion->text(), QString(second ? "Version 1.1.6 (simulated board)" : "Version 1.1.1 (simulated board)"));
         QTest::mouseClick(about.cmdOK, Qt::LeftButton);  // OK unloads it
         QVERIFY(!about.isVisible() && !about.Loaded());
     }

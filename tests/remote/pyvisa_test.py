@@ -13,14 +13,14 @@ import time
 import pyvisa
 
 PROG, PANEL_TRACE, WORKDIR = sys.argv[1:4]
-IDN = "QV,QV4816X,0,1.01.0006"
+IDN = "QV,QV4816X,SIMULATED,1.01.0006"
 
 
 def start(*args, sim="only"):
     trace = os.path.join(WORKDIR, "scpi-%d.trace" % os.getpid())
     open(trace, "w").close()
     env = dict(os.environ, EVLINK_SIM=sim, EVLINK_TRACE=trace)
-    proc = subprocess.Popen([PROG, "--listen", "127.0.0.1:0", *args], env=env,
+    proc = subprocess.Popen([PROG, "--listen", "127.0.0.1:0", "--data-dir", WORKDIR, *args], env=env,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     line = proc.stdout.readline()
     assert line.startswith("listening on 127.0.0.1:"), line
@@ -122,6 +122,32 @@ def a_client_vanishing_mid_sweep(rm, port):
     watcher.close()
 
 
+def one_owner_during_a_sweep(rm, port, trace):
+    """A client's writes during another's sweep get -221 with the reason and
+    send nothing; the sweep's traffic stays its own."""
+    owner, other = visa(rm, port), visa(rm, port)
+    owner.write("SWE:STAR")
+    assert other.query("SWE:STAT?") == "RUN"
+    before = len(requests(trace))
+    for write in ("DAC:RANG A,BIP10", "POW:DAC A,OFF", "SWE:STAR", "*RST"):
+        other.write(write)
+        assert other.query("SYST:ERR?") == '-221,"Settings conflict;a sweep is running"', write
+    other.write("*TST?")
+    assert other.query("SYST:ERR?") == '-221,"Settings conflict;a sweep is running"'
+    owner.write("DAC:RANG B,UNI5")  # the one who started it is refused as well
+    assert owner.query("SYST:ERR?") == '-221,"Settings conflict;a sweep is running"'
+    assert int(other.query("SWE:PROG?").split(",")[0]) > 0
+    owner.write("SWE:ABOR")
+    assert owner.query("*OPC?;SWE:STAT?") == "1;IDLE"
+    during = requests(trace)[before:]
+    writes = [l for l in during if " dir=0 " in l and int(l.split("value=")[1][:6], 16) >= 8]
+    assert writes == [], writes[:3]
+    assert other.query("SYST:PAN:CHAN?") == "0"  # no panel here: nothing changes at one
+    assert other.query("SYST:BOARD?") == "SIMULATED,only"
+    owner.close()
+    other.close()
+
+
 def oversized_and_binary_lines(port):
     s, r = raw(port)
     s.sendall(b"X" * 100000 + b"\n*IDN?\nSYST:ERR?\n")
@@ -163,6 +189,7 @@ def main():
         several_clients_keep_their_own_status(rm, port)
         oversized_and_binary_lines(port)
         a_client_vanishing_mid_sweep(rm, port)
+        one_owner_during_a_sweep(rm, port, trace)
         the_ninth_client_is_refused(port)
         assert proc.poll() is None, "the server ended"
     finally:
@@ -173,7 +200,23 @@ def main():
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     proc.stdout.readline()
     proc.terminate()
-    assert "anyone who can reach this port controls the board" in proc.communicate(timeout=10)[1]
+    warning = proc.communicate(timeout=10)[1]
+    assert "anyone who can reach this port controls the board" in warning, warning
+    assert "runs sweeps and the self-test" in warning, warning
+    # --verbose logs connections, refusals and hang-ups; quiet without it.
+    for verbose in (True, False):
+        proc, port, trace = start(*(["--verbose"] if verbose else []))
+        s, r = raw(port)
+        s.sendall(b"SWE:STAR\nDAC:RANG A,BIP10\nSWE:ABOR\nSWE:SAVE \"../x.dat\"\n*OPC?\n")
+        assert r.readline() == b"1\n"
+        r.close()
+        s.close()
+        time.sleep(0.3)
+        proc.terminate()
+        log = proc.communicate(timeout=10)[1]
+        expected = ["connected; clients: 1", "refused DAC:RANG: a sweep is running",
+                    "refused SWEep:SAVE: \"..\" is not allowed", "disconnected; clients: 0"]
+        assert all((e in log) == verbose for e in expected), log
     print("pyvisa end-to-end ok")
 
 

@@ -15,12 +15,19 @@
 #include "controls/numled.h"
 #include "controls/toggle.h"
 #include "remote/instrument.h"
+#include "remote/datafolder.h"
 #include "remote/server.h"
+#include "testwindow/testform.h"
+#include "testwindow/writefileform.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <sys/stat.h>
 #include <QLabel>
 #include <QPushButton>
 #include <QJsonArray>
@@ -169,7 +176,7 @@ private slots:
         QVERIFY(form->Check1->isChecked() && form->Mnu16->isChecked() && State.ResolutionBits == 16);
 
         session = Session{};
-        QCOMPARE(Run("*IDN?"), QString("QV,QV4816X,0,1.01.0006"));
+        QCOMPARE(Run("*IDN?"), QString("QV,QV4816X,SIMULATED,1.01.0006"));
         QCOMPARE(Run("FOO:BAR;*IDN?"), QString());  // the rest of a line goes after an error
         QCOMPARE(Run("DAC:RES?;:DAC:RANG? A;MEAS:VOLT? D;DAC:RES?").split(';').size(), 4);  // path rule, root
         QCOMPARE(Run("DAC:CODE A"), QString());
@@ -194,7 +201,7 @@ private slots:
         QCOMPARE(Run("SWE:STAR"), QString());
         QCOMPARE(NextError(), QString("-221,\"Settings conflict;a sweep is running\""));
         QVERIFY(QTest::qWaitFor([&] { return inst.SweepDone() > 20; }));
-        QCOMPARE(Run("*IDN?;SWE:STAT?"), QString("QV,QV4816X,0,1.01.0006;RUN"));
+        QCOMPARE(Run("*IDN?;SWE:STAT?"), QString("QV,QV4816X,SIMULATED,1.01.0006;RUN"));
         LineRun waiting;
         std::string reply;
         QVERIFY(!inst.RunText(session, "*OPC?", waiting, reply));
@@ -233,8 +240,8 @@ private slots:
         };
         auto a = open();
         QVERIFY(a->waitForConnected(5000));
-        QCOMPARE(ask(*a, "*IDN?\r\n"), QByteArray("QV,QV4816X,0,1.01.0006"));
-        QCOMPARE(ask(*a, QByteArray(70000, 'A') + "\n*IDN?\n"), QByteArray("QV,QV4816X,0,1.01.0006"));
+        QCOMPARE(ask(*a, "*IDN?\r\n"), QByteArray("QV,QV4816X,SIMULATED,1.01.0006"));
+        QCOMPARE(ask(*a, QByteArray(70000, 'A') + "\n*IDN?\n"), QByteArray("QV,QV4816X,SIMULATED,1.01.0006"));
         QCOMPARE(ask(*a, "SYST:ERR?\n"), QByteArray("-223,\"Too much data;line longer than 65536 bytes discarded\""));
         QCOMPARE(ask(*a, QByteArray("\x00\xff\x01*IDN\x00?\n", 10) + "SYST:ERR?\n"), QByteArray("-101,\"Invalid character\""));
         // Pipelined writes, then one query: everything before it has run.
@@ -256,7 +263,7 @@ private slots:
         more[0]->write("SWE:STAR;*OPC?\n");
         QVERIFY(QTest::qWaitFor([&] { return FollowingInstrument().SweepRunning(); }));
         more[0]->abort();
-        QCOMPARE(ask(*more[1], "SWE:STAT?;*IDN?\n"), QByteArray("RUN;QV,QV4816X,0,1.01.0006"));
+        QCOMPARE(ask(*more[1], "SWE:STAT?;*IDN?\n"), QByteArray("RUN;QV,QV4816X,SIMULATED,1.01.0006"));
         // Over a megabyte of lines held back behind a wait: all run once it ends.
         QByteArray heldBack = "*OPC?\n";
         for (int i = 0; i < 90000; ++i)
@@ -270,6 +277,139 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return more[3]->canReadLine(); }, 20000));
         QCOMPARE(more[3]->readLine().trimmed(), QByteArray("16"));
         QVERIFY(QTest::qWaitFor([&] { return FollowingServer()->TcpClients() == 7; }));
+        // The title counts them, before the board's mark.
+        QVERIFY(form->windowTitle().endsWith(" - remote: 7 clients (simulated board)"));
+        more.clear();
+        a.reset();
+        QVERIFY(QTest::qWaitFor([&] { return FollowingServer()->TcpClients() == 0; }));
+        QVERIFY(form->windowTitle().endsWith("Output DAC (simulated board)"));
+    }
+
+    // One owner at a time, from the client's side: during its own sweep the
+    // panel's writing controls and the test window's buttons are disabled,
+    // every remote write is refused with the reason and sends nothing, queries
+    // are answered; "Analyse Sweep" opens once it ends.
+    void aRemoteSweepHoldsTheBoard()
+    {
+        TestForm& tests = TestForm::Open();
+        session = Session{};
+        QCOMPARE(Run("SWE:STAR;STAT?"), QString("RUN"));
+        const QList<QWidget*> writing = {form->ComboRangeA, form->Toggle1, form->Toggle5, form->Toggle10,
+                                         form->Check1,      form->Command3, form->Command4, form->Text1};
+        for (QWidget* w : writing)
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+        QVERIFY(!form->Mnu16->isEnabled());
+        QVERIFY(form->Command2->isEnabled() && form->Command14->isEnabled());  // reads stay
+        QVERIFY(!tests.Command1->isEnabled() && !tests.Command3->isEnabled() && !tests.AnalyseSweep->isEnabled());
+        for (const char* write : {"DAC:RANG A,BIP10", "POW:DAC A,OFF", "DAC:CODE A,5", "DAC:RES 12", "PINS:CLR OFF",
+                                  "PINS:LDAC:PULS OFF", "*RST", "*TST?", "SWE:STAR"}) {
+            QCOMPARE(RequestsOf([&] { QCOMPARE(Run(write), QString()); }).filter("dir=0").size(), 0);
+            QCOMPARE(NextError(), QString("-221,\"Settings conflict;a sweep is running\""));
+        }
+        QCOMPARE(Run("*IDN?;*STB?;SWE:STAT?;SYST:BOARD?"), QString("QV,QV4816X,SIMULATED,1.01.0006;0;RUN;SIMULATED,only"));
+        QCOMPARE(Run("SWE:ABOR;STAT?"), QString("IDLE"));
+        for (QWidget* w : writing)
+            QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+        QVERIFY(!form->Toggle12->isEnabled());  // still held high: "Pulse LDAC" is ticked
+        QVERIFY(tests.Command1->isEnabled() && tests.Command3->isEnabled() && tests.AnalyseSweep->isEnabled());
+        QCOMPARE(Run("DAC:RES?"), QString("16"));
+    }
+
+    // ... and from the test window's side: its sweep is the one SWE:STAT? and
+    // SWE:PROG? report; a client's writes, sweep and self-test are refused
+    // while it runs; SWE:ANAL? analyses it afterwards.
+    void aTestWindowSweepHoldsTheBoard()
+    {
+        TestForm& tests = TestForm::Open();
+        session = Session{};
+        QStringList seen;
+        int ticks = 0;
+        QTimer poll;
+        poll.setInterval(0);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (++ticks < 30 || tests.StopRequested)
+                return;
+            seen << Run("SWE:STAT?") << Run("SWE:PROG?").section(',', 0, 0);
+            for (const char* refused : {"DAC:RANG A,BIP10", "SWE:STAR", "*TST?", "SWE:ABOR"}) {
+                Run(refused);
+                seen << NextError();
+            }
+            seen << Run("SWE:DATA? A,0,1");
+            seen << NextError();
+            tests.StopRequested = 1;
+        });
+        poll.start();
+        Click(tests.Command1);
+        poll.stop();
+        QCOMPARE(seen.size(), 8);
+        QCOMPARE(seen[0], QString("RUN"));
+        QVERIFY(seen[1].toInt() > 0);
+        QCOMPARE(seen[2], QString("-221,\"Settings conflict;a sweep is running\""));
+        QCOMPARE(seen[3], seen[2]);
+        QCOMPARE(seen[4], seen[2]);
+        QCOMPARE(seen[5], QString("-221,\"Settings conflict;a sweep is running in the test window\""));
+        QCOMPARE(seen[6], QString());
+        QCOMPARE(seen[7], seen[2]);
+        QCOMPARE(Run("SWE:STAT?"), QString("IDLE"));
+        if (WriteFileForm::Exists())
+            WriteFileForm::Open().close();
+        const QJsonArray all = QJsonDocument::fromJson(Run("SWE:ANAL?").toUtf8()).object()["channels"].toArray();
+        QCOMPARE(all.size(), 4);
+        // A panel change since the client last asked shows once.
+        Run("SYST:PAN:CHAN?");
+        QCOMPARE(Run("SYST:PAN:CHAN?"), QString("0"));
+        Run("DAC:CODE A,7");  // a client's own change is not the panel's
+        QCOMPARE(Run("SYST:PAN:CHAN?"), QString("0"));
+        Click(form->Toggle5);
+        QCOMPARE(Run("SYST:PAN:CHAN?;SYST:PAN:CHAN?"), QString("1;0"));
+    }
+
+    // SWEep:SAVE writes only inside the data folder: hostile names get -257
+    // with the reason and write nothing anywhere.
+    void sweepFilesStayInsideTheDataFolder()
+    {
+        QTemporaryDir top;
+        const QString data = top.filePath("data"), outside = top.filePath("outside");
+        QVERIFY(QDir().mkpath(data + "/sub") && QDir().mkpath(outside));
+        QVERIFY(QFile::link(outside, data + "/out"));
+        QVERIFY(QFile::link(outside + "/target.dat", data + "/leads-out.dat"));
+        QVERIFY(QFile::link(data + "/sub/kept.dat", data + "/stays-in.dat"));
+        QFile kept(data + "/sub/kept.dat");
+        QVERIFY(kept.open(QIODevice::WriteOnly));
+        kept.close();
+        QVERIFY(mkfifo((data + "/pipe").toLocal8Bit().constData(), 0600) == 0);
+        remote::SetDataFolder(data.toStdString());
+        session = Session{};
+        const struct {
+            QString name;
+            QString why;  // empty: written
+        } rows[] = {
+            {"../outside/a.dat", "is not allowed"},
+            {"sub/../../outside/a.dat", "is not allowed"},
+            {outside + "/a.dat", "is outside the data folder"},
+            {"/etc/qv-test.dat", "is outside the data folder"},
+            {"out/a.dat", "is outside the data folder"},
+            {"leads-out.dat", "is a symbolic link that leads out"},
+            {"pipe", "is not a plain file"},
+            {"/dev/null", "is outside the data folder"},
+            {"sub", "is not a plain file"},
+            {"missing/a.dat", "does not exist"},
+            {"sub/", "ends in a folder"},
+            {"a.dat", ""},
+            {data + "/sub/b.dat", ""},
+            {"stays-in.dat", ""},
+        };
+        for (const auto& row : rows) {
+            QCOMPARE(Run("SWE:SAVE \"" + row.name + "\""), QString());
+            const QString error = NextError();
+            if (row.why.isEmpty())
+                QVERIFY2(error == "0,\"No error\"", qPrintable(row.name + ": " + error));
+            else
+                QVERIFY2(error.startsWith("-257,") && error.contains(row.why), qPrintable(row.name + ": " + error));
+        }
+        QCOMPARE(QDir(outside).entryList(QDir::Files), QStringList());
+        QVERIFY(QFileInfo(data + "/a.dat").size() > 0 && QFileInfo(data + "/sub/b.dat").size() > 0);
+        QVERIFY(QFileInfo(data + "/pipe").isFile() == false && !QFile::exists("/etc/qv-test.dat"));
     }
 };
 

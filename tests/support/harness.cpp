@@ -30,8 +30,8 @@ void Setup(bool second, bool trace)
         tracePath = std::string(QV_TEST_TRACE_DIR) + "/trace-" + std::to_string(getpid()) + ".log";
         setenv("EVLINK_TRACE", tracePath.c_str(), 1);
     }
-    // Tests run on the simulated board only, whatever is plugged in.
-    setenv("EVLINK_SIM", std::getenv("EVLINK_SIM") != nullptr ? std::getenv("EVLINK_SIM") : "only", 0);
+    // The simulated board is never fallen into: each test asks for it by name
+    // (EVLINK_SIM in its environment), or gets the real boards only.
     SetProgramDirectory(BuildDir());
     SetMsgBoxHandler([](const MsgBoxRequest& r) {
         boxes.push_back(r);
