@@ -231,7 +231,7 @@ Step Instrument::Sweep(Ctx& ctx)
             return Step::Stop;
         }
         const std::string_view name = std::string_view(p.text).substr(p.text.find_last_of('/') + 1);
-        if (name.find_first_not_of(" \t") == std::string_view::npos) {
+        if (!name.empty() && name.find_first_not_of(" \t") == std::string_view::npos) {
             s.PushError(scpi::kFileNameError, "a file name is needed");
             return Step::Stop;
         }

@@ -38,7 +38,7 @@ class Server:
                                      env=dict(os.environ, EVLINK_SIM=sim), stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, preexec_fn=preexec_fn)
         line = self.proc.stdout.readline()
-        assert line.startswith(b"listening on 127.0.0.1:"), line
+        assert line.startswith(b"listening on 127.0.0.1:"), (line, self.proc.stderr.read())
         self.port = int(line.rsplit(b":", 1)[1])
 
     def status(self, field):
@@ -296,6 +296,7 @@ def port_in_use(port):
 def main():
     global WORKDIR
     WORKDIR = tempfile.mkdtemp(prefix="hostile-", dir=WORKDIR)
+    os.chmod(WORKDIR, 0o755)  # the server runs as nobody too
     server = Server()
     try:
         watched(server, "A:B x16383 in one line", lambda: deep_paths(server))
