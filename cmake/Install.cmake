@@ -25,14 +25,17 @@ function(qv_gzip source name out)
   set(${out} ${gz} PARENT_SCOPE)
 endfunction()
 
-# qv_install_program(TARGET LAUNCHER): installs the program TARGET as
+# qv_install_program(TARGET LAUNCHER [MAN]): installs the program TARGET as
 # P/lib/qv4816x/LAUNCHER, binds it to the installed EVLINK4 library (programs
 # without that binding are left alone), makes P/bin/LAUNCHER a relative link to
 # it (arguments pass straight through, and the program still finds its own
-# directory) and installs the man page docs/man/LAUNCHER.1.
+# directory) and installs the man page docs/man/LAUNCHER.1, or MAN when given
+# (a page made at build time).
 function(qv_install_program target launcher)
   set(man ${PROJECT_SOURCE_DIR}/docs/man/${launcher}.1)
-  if(NOT EXISTS ${man})
+  if(ARGC GREATER 2)
+    set(man ${ARGV2})
+  elseif(NOT EXISTS ${man})
     message(FATAL_ERROR "${launcher} has no man page: ${man}")
   endif()
   # Installed under the target's own name (so that its run path is set as
@@ -64,16 +67,30 @@ if(TARGET qv4816x_analyse)
   qv_install_program(qv4816x_analyse qv4816x-analyse)
 endif()
 if(TARGET qv4816x_scpi)
-  qv_install_program(qv4816x_scpi qv4816x-scpi)
+  # Its man page holds the command reference of docs/remote.md.
+  set(scpi_man ${CMAKE_BINARY_DIR}/man/qv4816x-scpi.1)
+  add_custom_command(OUTPUT ${scpi_man}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/md2man.py ${PROJECT_SOURCE_DIR}/docs/man/qv4816x-scpi.1
+            ${PROJECT_SOURCE_DIR}/docs/remote.md Execution > ${scpi_man}
+    DEPENDS ${PROJECT_SOURCE_DIR}/scripts/md2man.py ${PROJECT_SOURCE_DIR}/docs/man/qv4816x-scpi.1
+            ${PROJECT_SOURCE_DIR}/docs/remote.md VERBATIM)
+  qv_install_program(qv4816x_scpi qv4816x-scpi ${scpi_man})
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/remote.md DESTINATION ${QV_DOC_DIR})
 endif()
 
 # The desktop: menu entries, icon, AppStream metainfo.
 set(pkg ${PROJECT_SOURCE_DIR}/packaging)
 install(FILES ${pkg}/qv4816x.desktop ${pkg}/qv4816x-v1.desktop DESTINATION share/applications)
+if(TARGET qv4816x_analyse)
+  install(FILES ${pkg}/qv4816x-analyse.desktop DESTINATION share/applications)
+endif()
 install(FILES ${pkg}/qv4816x.svg DESTINATION share/icons/hicolor/scalable/apps)
 configure_file(${pkg}/metainfo.xml.in ${CMAKE_BINARY_DIR}/${QV_APPSTREAM_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/${QV_APPSTREAM_ID}.metainfo.xml DESTINATION share/metainfo)
 
 # Documentation and the copyright file, as Debian has them.
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${pkg}/debian/README.Debian DESTINATION ${QV_DOC_DIR})
+# The installed system's README (the source tree's speaks of building it).
+qv_gzip(${pkg}/README.installed.md README.md readme_gz)
+install(FILES ${readme_gz} ${pkg}/debian/README.Debian DESTINATION ${QV_DOC_DIR})
 install(FILES ${pkg}/debian/copyright DESTINATION ${QV_DOC_DIR})

@@ -24,7 +24,13 @@ control and power registers, drives the control pins, reads every register
 back, measures the outputs, sweeps all codes and runs a self-test.
 .
 Without a board attached it works with a simulated board. Both versions of
-the program are included: qv4816x and qv4816x-v1.")
+the program are included: qv4816x and qv4816x-v1.
+.
+qv4816x-scpi serves the board as an SCPI instrument without a window (raw
+TCP socket or standard input, IEEE 488.2 status and binary blocks), for
+scripts and VISA clients such as PyVISA; the panels serve the same commands
+with --remote. qv4816x-analyse shows the transfer, INL, DNL, offset and gain
+error of a saved sweep, or prints them as JSON.")
 # The programs learn their library's path from the install prefix, so install
 # with the final prefix into a staging folder.
 set(CPACK_SET_DESTDIR ON)

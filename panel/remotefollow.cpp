@@ -4,6 +4,7 @@
 #include "codefield.h"
 #include "codetext.h"
 #include "mainform.h"
+#include "options.h"
 #include "pickbox.h"
 #include "runtime/guard.h"
 #include "controls/led.h"
@@ -25,6 +26,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -169,26 +172,22 @@ remote::Server* FollowingServer() { return server; }
 
 bool StartRemoteIfAsked(const QStringList& arguments)
 {
-    QString where;
-    bool asked = false;
-    int idleSeconds = remote::kDefaultIdleSeconds;
-    for (const QString& a : arguments) {
-        if (a == "--remote") {
-            asked = true;
-        } else if (a.startsWith("--remote=")) {
-            asked = true;
-            where = a.mid(9);
-        } else if (a.startsWith("--idle-timeout=")) {
-            bool ok = false;
-            idleSeconds = a.mid(15).toInt(&ok);
-            if (!ok || idleSeconds < 0) {
-                std::fprintf(stderr, "--idle-timeout needs a number of seconds, 0 or more\n");
-                return false;
-            }
-        }
-    }
-    if (!asked)
+    std::vector<std::string> texts;
+    for (const QString& a : arguments)
+        texts.push_back(a.toStdString());
+    std::vector<const char*> argv;
+    for (const std::string& t : texts)
+        argv.push_back(t.c_str());
+    PanelOptions options;
+    return ParsePanelOptions(CurrentEdition(), static_cast<int>(argv.size()), argv.data(), options) < 0 &&
+           StartRemoteIfAsked(options);
+}
+
+bool StartRemoteIfAsked(const PanelOptions& options)
+{
+    if (!options.remote)
         return true;
+    QString where = QString::fromStdString(options.remoteAddress);
     if (where.isEmpty())
         where = "127.0.0.1:5025";
     if (server == nullptr) {
@@ -200,7 +199,8 @@ bool StartRemoteIfAsked(const QStringList& arguments)
                          [&form](int clients) { ShowClients(form, clients); });
         owner::Watch([&form] { FollowOwner(form); });
     }
-    server->SetIdleSeconds(idleSeconds);
+    if (options.idleSeconds >= 0)
+        server->SetIdleSeconds(options.idleSeconds);
     QString error;
     if (!server->Listen(where, error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));

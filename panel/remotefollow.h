@@ -9,9 +9,12 @@ namespace remote {
 class Server;
 }
 
-// Starts the server when the arguments ask for it (after the load handler);
-// --idle-timeout=SECONDS sets how long an idle client is kept. False, after a
-// message on standard error, when it cannot listen or a value is wrong.
+struct PanelOptions;
+
+// Starts the server when the options ask for it (after the load handler).
+// False, after a message on standard error, when it cannot listen.
+bool StartRemoteIfAsked(const PanelOptions& options);
+// The same for a command line as the programs take it.
 bool StartRemoteIfAsked(const QStringList& arguments);
 
 // The instrument the panel follows (created on first use), and its server

@@ -14,6 +14,8 @@ using scpi::Matches;
 
 void Session::PushError(int code, std::string info)
 {
+    if (onError)
+        onError(*this, code, info);
     if (code <= -100 && code > -200)
         esr |= 32;  // command error
     else if (code <= -200 && code > -300)
@@ -34,8 +36,12 @@ int Session::StatusByte() const
     int stb = 0;
     if (!errors.empty())
         stb |= 4;
+    if ((questionable.event & questionable.enable) != 0)
+        stb |= 8;
     if ((esr & ese) != 0)
         stb |= 32;
+    if ((operation.event & operation.enable) != 0)
+        stb |= 128;
     if ((stb & sre) != 0)
         stb |= 64;
     return stb;
@@ -48,8 +54,10 @@ Instrument::Instrument(PanelMirror& mirror, QObject* parent)
     QObject::connect(&sweepTimer_, &QTimer::timeout, this, [this] { SweepTick(); });
 }
 
-void Instrument::Begin(LineRun& line, std::string text)
+void Instrument::Begin(Session& session, LineRun& line, std::string text)
 {
+    session.line = text;
+    ++session.lineNumber;
     line = LineRun{};
     line.parser = scpi::LineParser(std::move(text));
 }
@@ -61,6 +69,7 @@ Instrument::Progress Instrument::Next(Session& session, LineRun& line, std::stri
             out += '\n';
         line.answered = false;
         line.parser = scpi::LineParser(std::string());
+        session.line.clear();
         return Progress::LineDone;
     };
     if (!line.waits && !line.parser.Next(line.command))
@@ -99,7 +108,7 @@ bool Instrument::Run(Session& session, LineRun& line, std::string& reply)
 
 bool Instrument::RunText(Session& session, std::string_view text, LineRun& line, std::string& reply)
 {
-    Begin(line, std::string(text));
+    Begin(session, line, std::string(text));
     reply.clear();
     return Run(session, line, reply);
 }
@@ -117,6 +126,20 @@ std::string HeaderOf(const scpi::Command& command)
 
 Instrument::Step Instrument::Execute(Ctx& ctx)
 {
+    // The clients' event registers latch what changed since their last
+    // command, and what this one changes.
+    struct Latch {
+        Instrument& i;
+        Session& s;
+        void operator()()
+        {
+            i.RefreshConditions();
+            s.operation.Latch(i.operation_);
+            s.questionable.Latch(i.questionable_);
+        }
+        ~Latch() { (*this)(); }
+    } latch{*this, ctx.session};
+    latch();
     if (ctx.command.error != scpi::kNoError) {
         ctx.session.PushError(ctx.command.error, ctx.command.info);
         return Step::Stop;
@@ -189,6 +212,14 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"REGister:ALL", &Instrument::RegisterAll},
         {"MEASure:VOLTage", &Instrument::Measure},
         {"SWEep:STARt", &Instrument::Sweep},
+        {"INITiate", &Instrument::Sweep},
+        {"INITiate:IMMediate", &Instrument::Sweep},
+        {"ABORt", &Instrument::Sweep},
+        {"FETCh", &Instrument::Sweep},
+        {"FETCh:SWEep", &Instrument::Sweep},
+        {"FORMat", &Instrument::Format},
+        {"FORMat:DATA", &Instrument::Format},
+        {"FORMat:BORDer", &Instrument::Format},
         {"SWEep:ABORt", &Instrument::Sweep},
         {"SWEep:STATe", &Instrument::Sweep},
         {"SWEep:PROGress", &Instrument::Sweep},
@@ -198,6 +229,23 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"SYSTem:ERRor", &Instrument::System},
         {"SYSTem:ERRor:NEXT", &Instrument::System},
         {"SYSTem:ERRor:COUNt", &Instrument::System},
+        {"SYSTem:ERRor:ALL", &Instrument::ErrorQueue},
+        {"SYSTem:ERRor:CODE", &Instrument::ErrorQueue},
+        {"SYSTem:ERRor:CODE:NEXT", &Instrument::ErrorQueue},
+        {"SYSTem:ERRor:CODE:ALL", &Instrument::ErrorQueue},
+        {"STATus:OPERation", &Instrument::Status},
+        {"STATus:OPERation:EVENt", &Instrument::Status},
+        {"STATus:OPERation:CONDition", &Instrument::Status},
+        {"STATus:OPERation:ENABle", &Instrument::Status},
+        {"STATus:OPERation:PTRansition", &Instrument::Status},
+        {"STATus:OPERation:NTRansition", &Instrument::Status},
+        {"STATus:QUEStionable", &Instrument::Status},
+        {"STATus:QUEStionable:EVENt", &Instrument::Status},
+        {"STATus:QUEStionable:CONDition", &Instrument::Status},
+        {"STATus:QUEStionable:ENABle", &Instrument::Status},
+        {"STATus:QUEStionable:PTRansition", &Instrument::Status},
+        {"STATus:QUEStionable:NTRansition", &Instrument::Status},
+        {"STATus:PRESet", &Instrument::Status},
         {"SYSTem:VERSion", &Instrument::System},
         {"SYSTem:BOARD", &Instrument::System},
         {"SYSTem:PANel:CHANged", &Instrument::System},
@@ -237,6 +285,16 @@ void Instrument::Reset()
     SetBoardStartValues();
     mirror_.ShowResolution(16);
     mirror_.ShowPulseLdac(true);
+    // The device as after power-on: every channel and the reference powered
+    // down (one frame), every range +5V, every code 0, the control register 0.
+    State.PowerData = 0;
+    ops::SetPowerBit(4, false);
+    for (int16_t c = 0; c < 4; ++c)
+        ops::WriteRange(c, 0);
+    for (int16_t c = 0; c < 4; ++c)
+        ops::WriteDacCode(c, 0);
+    State.ControlData = 0;
+    ops::SetControlBit(0, false);
     ShowAll(ops::StartUpTraffic());
 }
 
@@ -263,6 +321,7 @@ void Instrument::FinishSweep()
 {
     sweepTimer_.stop();
     sweepRunning_ = false;
+    operation_.Set(status::kSweeping, false);
     owner::Release();
     emit Idle();
 }

@@ -11,11 +11,47 @@
 
 #include <QObject>
 #include <QTimer>
+#include <array>
 #include <deque>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+// A condition register of the instrument (OPERation or QUEStionable): its
+// bits, and how often each has risen and fallen, so that every client's event
+// register latches every transition since it last looked.
+struct Condition {
+    int bits = 0;
+    std::array<unsigned, 16> rises{};
+    std::array<unsigned, 16> falls{};
+    void Set(int bit, bool on);
+};
+
+// One client's view of a condition register: event, enable and the
+// transition filters (SCPI-99: a rise latches through PTR, a fall through NTR).
+struct StatusRegister {
+    int event = 0;
+    int enable = 0;
+    int ptr = 0x7FFF;
+    int ntr = 0;
+    bool seen = false;  // the counts below are taken
+    std::array<unsigned, 16> rises{};
+    std::array<unsigned, 16> falls{};
+    void Latch(const Condition& c);
+    void Preset() { enable = 0, ptr = 0x7FFF, ntr = 0; }
+};
+
+// The bits of the condition registers, by number.
+namespace status {
+constexpr int kSweeping = 3;       // OPERation: a sweep runs
+constexpr int kSelfTesting = 8;    // OPERation: *TST? runs
+constexpr int kCharacterising = 9; // OPERation: a characterisation runs
+constexpr int kPanelChanged = 10;  // OPERation: a setting was changed at the panel
+constexpr int kVoltage = 0;        // QUEStionable: a reading at the ADC's limit
+constexpr int kCurrent = 1;        // QUEStionable: an over-current alarm
+constexpr int kTemperature = 4;    // QUEStionable: the thermal alarm
+}  // namespace status
 
 // One client's status.
 struct Session {
@@ -25,6 +61,16 @@ struct Session {
     int sre = 0;
     int testTicket = 0;    // the self-test this client waits for
     bool opcWanted = false;  // *OPC given while busy
+    StatusRegister operation;
+    StatusRegister questionable;
+    int realBits = 0;       // FORMat: 0 ASCii, 32 or 64 REAL
+    bool swapped = false;   // FORMat:BORDer SWAPped: least significant byte first
+    // The line being run and its number (from 1), for error reports.
+    std::string line;
+    long long lineNumber = 0;
+    // Told of every error as it is queued (the standard-input transport
+    // reports them on standard error).
+    std::function<void(const Session&, int code, const std::string& info)> onError;
     uint64_t panelSeen = owner::PanelChanges();  // the panel's changes as of the last SYST:PAN:CHAN?
 
     static constexpr size_t kMaxErrors = 32;
@@ -41,6 +87,12 @@ struct LineRun {
     bool answered = false;  // the line has given an answer
 };
 
+// Numbers of a data query in the client's FORMat: comma-separated ASCII, or
+// one definite-length block "#<n><length><bytes>" of REAL,32 or REAL,64.
+std::string DataAnswer(const Session& s, const float* values, size_t count);
+// Where *SAV n keeps its settings: $XDG_DATA_HOME/qv4816x/setups/<board>/n.scpi.
+std::string SetupPath(int n);
+
 class Instrument : public QObject {
     Q_OBJECT
 public:
@@ -51,9 +103,12 @@ public:
     // Saves the sweep data file; false and `why` on failure. The data file
     // writer of the board's sweep record unless replaced.
     std::function<bool(const std::string& path, std::string& why)> saveSweep;
+    // Given to the standard-input client's status as its error report.
+    std::function<void(const Session&, int code, const std::string& info)> stdioErrors;
 
     enum class Progress { Ran, Waits, LineDone };
-    static void Begin(LineRun& line, std::string text);
+    // Starts a line (the session keeps its text and number for error reports).
+    void Begin(Session& session, LineRun& line, std::string text);
     // Runs the line's next command, or again the one that waits for a long
     // operation to end (Idle). Its answer goes to `out`, after a ';' when the
     // line answered before; the newline follows the line's last answer.
@@ -73,6 +128,13 @@ public:
 
     // Board set-up of a *RST: start values, pulse LDAC, the start-up traffic.
     void Reset();
+    // A characterisation run starts or ends (OPERation bit 9).
+    void SetCharacterising(bool on) { operation_.Set(status::kCharacterising, on); }
+    // A setting was changed at the panel: OPERation bit 10 rises and falls,
+    // so that every client's event register latches it.
+    void PanelChanged();
+    const Condition& Operation() const { return operation_; }
+    const Condition& Questionable() const { return questionable_; }
     // The mirror told about every register a read-all read.
     void ShowAll(const ops::AllRegisters& all);
 
@@ -111,8 +173,19 @@ private:
     Step Sweep(Ctx& ctx);
     Step System(Ctx& ctx);
     Step SelfTest(Ctx& ctx);
+    Step Status(Ctx& ctx);
+    Step Format(Ctx& ctx);
+    Step Setup(Ctx& ctx);  // *LRN?, *SAV, *RCL
+    std::string Learn();
+    Step ErrorQueue(Ctx& ctx);
+    // The conditions that are read rather than told: the board's owner, the
+    // panel's changes, the alarm bits of the power register as last read.
+    void RefreshConditions();
 
     PanelMirror& mirror_;
+    Condition operation_;
+    Condition questionable_;
+    uint64_t panelChanges_ = owner::PanelChanges();
     QTimer sweepTimer_;
     bool sweepRunning_ = false;
     int sweepNext_ = 0;

@@ -341,12 +341,16 @@ Step Instrument::Measure(Ctx& ctx)
         return Step::Stop;
     const int first = *ch == 4 ? 0 : *ch;
     const int last = *ch == 4 ? 3 : *ch;
+    bool clipped = false;
     for (int c = first; c <= last; ++c) {
         const float volts = MeasureChannel(c);
+        // At either end of the ADC's codes the output may lie beyond it.
+        clipped = clipped || volts <= AdcCodeToVolts(0) || volts >= AdcCodeToVolts(kAdcCodeMask);
         mirror_.ShowVolts(c, volts);
         if (c > first)
             ctx.answer += ',';
         ctx.answer += FormatVolts4(volts);
     }
+    questionable_.Set(status::kVoltage, clipped);
     return Step::Next;
 }

@@ -12,7 +12,7 @@
 #include "remotelog.h"
 #include "sweepfigures.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
 
 using Step = Instrument::Step;
@@ -20,13 +20,6 @@ using scpi::Param;
 using namespace params;
 
 namespace {
-std::string FloatText(float v)
-{
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
 std::string VersionText()
 {
     const Edition& e = CurrentEdition();
@@ -51,11 +44,15 @@ Step Instrument::Common(Ctx& ctx)
             return Step::Stop;
         owner::CheckWrite();  // a running sweep or self-test is nobody's to reset
         Reset();
+        s.realBits = 0;
+        s.swapped = false;
     } else if (name == "CLS" && !q) {
         if (!noParams())
             return Step::Stop;
         s.errors.clear();
         s.esr = 0;
+        s.operation.event = 0;
+        s.questionable.event = 0;
         s.opcWanted = false;
     } else if (name == "OPC" || name == "WAI") {
         if (!noParams())
@@ -95,6 +92,12 @@ Step Instrument::Common(Ctx& ctx)
         if (!noParams())
             return Step::Stop;
         ctx.answer = Num(s.StatusByte());
+    } else if ((name == "LRN" && q) || ((name == "SAV" || name == "RCL") && !q)) {
+        return Setup(ctx);
+    } else if (name == "OPT" && q) {
+        if (!noParams())
+            return Step::Stop;
+        ctx.answer = "0";  // no options
     } else if (name == "TST" && q) {
         if (!noParams())
             return Step::Stop;
@@ -135,6 +138,7 @@ Step Instrument::SelfTest(Ctx& ctx)
         return Step::Next;
     }
     testRunning_ = true;
+    operation_.Set(status::kSelfTesting, true);
     s.testTicket = ++testTicket_;
     // The pause lets the board settle after its connection; the other clients
     // are served meanwhile.
@@ -147,6 +151,7 @@ Step Instrument::SelfTest(Ctx& ctx)
         }
         testResult_ = pass ? "0" : "1";
         testRunning_ = false;
+        operation_.Set(status::kSelfTesting, false);
         owner::Release();
         emit Idle();
     });
@@ -171,7 +176,12 @@ Step Instrument::Sweep(Ctx& ctx)
         s.PushError(scpi::kSettingsConflict, "no sweep data yet");
         return false;
     };
-    if (Is(ctx.command, 1, "STARt") && !q) {
+    // The names instruments use beside the SWEep subtree's: INITiate[:IMMediate]
+    // starts, ABORt stops, FETCh[:SWEep]? answers the data.
+    const bool start = Is(ctx.command, 1, "STARt") || Is(ctx.command, 0, "INITiate");
+    const bool abort = Is(ctx.command, 1, "ABORt") || (ctx.command.nodes.size() == 1 && Is(ctx.command, 0, "ABORt"));
+    const bool data = Is(ctx.command, 1, "DATA") || Is(ctx.command, 0, "FETCh");
+    if (start && !q) {
         if (!Count(ctx, 0, 0))
             return Step::Stop;
         if (const std::string held = owner::Take(owner::Activity::Sweep, owner::Side::Remote); !held.empty()) {
@@ -181,8 +191,9 @@ Step Instrument::Sweep(Ctx& ctx)
         ops::StartSweepArrays();
         sweepNext_ = 0;
         sweepRunning_ = true;
+        operation_.Set(status::kSweeping, true);
         sweepTimer_.start();
-    } else if (Is(ctx.command, 1, "ABORt") && !q) {
+    } else if (abort && !q) {
         if (!Count(ctx, 0, 0))
             return Step::Stop;
         if (running && !sweepRunning_) {  // the test window's: its own Stop ends it
@@ -199,7 +210,7 @@ Step Instrument::Sweep(Ctx& ctx)
         if (!Count(ctx, 0, 0))
             return Step::Stop;
         ctx.answer = Num(owner::Progress()) + "," + Num(ops::kSweepSamples);
-    } else if (Is(ctx.command, 1, "DATA") && q) {
+    } else if (data && q) {
         if (!Count(ctx, 1, 3) || refuseWhileRunning() || !needData())
             return Step::Stop;
         const auto ch = Channel(ctx, 0);
@@ -215,13 +226,8 @@ Step Instrument::Sweep(Ctx& ctx)
         const std::vector<float>* arrays[4] = {&State.SweepVoltsA, &State.SweepVoltsB, &State.SweepVoltsC,
                                                &State.SweepVoltsD};
         const std::vector<float>& v = *arrays[*ch];
-        std::string& a = ctx.answer;
-        a.reserve(static_cast<size_t>(*count) * 10);
-        for (int32_t i = *first; i < *first + *count && static_cast<size_t>(i) < v.size(); ++i) {
-            if (i > *first)
-                a += ',';
-            a += FloatText(v[static_cast<size_t>(i)]);
-        }
+        const size_t from = std::min(static_cast<size_t>(*first), v.size());
+        ctx.answer = DataAnswer(s, v.data() + from, std::min(static_cast<size_t>(*count), v.size() - from));
     } else if (Is(ctx.command, 1, "SAVE") && !q) {
         if (!Count(ctx, 1, 1) || refuseWhileRunning() || !needData())
             return Step::Stop;

@@ -74,7 +74,7 @@ bool Client::BeginLine()
     if (readyFrom_ >= ready_.size())
         return false;
     const size_t nl = ready_.find('\n', readyFrom_);
-    Instrument::Begin(run_, ready_.substr(readyFrom_, nl - readyFrom_));
+    instrument_.Begin(session_, run_, ready_.substr(readyFrom_, nl - readyFrom_));
     inLine_ = true;
     readyFrom_ = nl + 1;
     // What has run is cut off once it is the larger part: linear in the input.
@@ -388,6 +388,7 @@ void Server::ResumeWaiting()
 void Server::StartStdio(std::function<void()> ended)
 {
     auto* client = new StdioClient(instrument_, this);
+    client->Status().onError = instrument_.stdioErrors;
     Adopt(client);
     // The reader reads on once what it handed over has run down below the
     // backlog limit: input of any length costs no more than a client's

@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
   xvfb xauth x11vnc openbox x11-utils imagemagick fonts-dejavu-core
-  python3-pyvisa python3-pyvisa-py
+  python3 python3-pyvisa python3-pyvisa-py
   dpkg-dev file lintian desktop-file-utils appstream
 )
 

@@ -36,6 +36,8 @@ public:
                   analysis::Coding coding = analysis::Coding::Binary, int resolution = 16, QString* why = nullptr);
 
     // The user's choices, as the table and the boxes make them.
+    // The "Open..." menu item's file dialog, as if it had been chosen.
+    void AskForFile() { openFromMenu(); }
     void SetRange(int channel, int range);
     void SetCoding(analysis::Coding coding);
     void SetResolution(int bits);

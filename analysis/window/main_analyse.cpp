@@ -4,9 +4,11 @@
 
 #include "analysis/datafile.h"
 #include "analysis/report.h"
+#include "runtime/cmdline.h"
 #include "runtime/processstart.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,34 +17,48 @@ using namespace analysis;
 
 namespace {
 
-const char kUsage[] =
-    "Usage: qv4816x-analyse [--range R] [--coding binary|twos] [--resolution 16|14|12] [--json] [FILE]\n"
-    "\n"
-    "Shows the transfer, INL and DNL of the four channels of a sweep data file,\n"
-    "and the figures a datasheet quotes: offset and gain error, INL (end-point\n"
-    "and best-fit), DNL, decreasing steps, and the ADC's measurement step.\n"
-    "\n"
-    "  --range R         output range of every channel (+5V, +10V, +10.8V, +-5V,\n"
-    "                    +-10V, +-10.8V; \"\xC2\xB1\" for \"+-\" too), or per channel:\n"
-    "                    A=+-10V,B=+5V. Default: the range whose span fits the\n"
-    "                    channel's lowest and highest reading best.\n"
-    "  --coding C        binary (default) or twos (two's complement; bipolar\n"
-    "                    ranges only)\n"
-    "  --resolution N    16 (default), 14 or 12 bits\n"
-    "  --json            print the figures as one JSON object and open nothing\n"
-    "                    (needs no display); notes go to standard error\n"
-    "  --help            this text\n"
-    "\n"
-    "Without --json the analysis window opens, on FILE when given.\n"
-    "Exit status: 0 on success, 2 for a bad option or a file that cannot be read.\n";
-
 struct Arguments {
     AnalysisWindow::RangeChoice ranges{};
     Coding coding = Coding::Binary;
     int resolution = 16;
     bool json = false;
+    bool open = false;  // no FILE: pick one in a file dialog
     std::string file;
 };
+
+const cmdline::Program& AnalyseProgram()
+{
+    using V = cmdline::Option::Value;
+    static const cmdline::Program program{
+        "qv4816x-analyse",
+        "[--range R] [--coding binary|twos] [--resolution 16|14|12] [--json] [--open] [FILE]",
+        "\n"
+        "Shows the transfer, INL and DNL of the four channels of a sweep data file,\n"
+        "and the figures a datasheet quotes: offset and gain error, INL (end-point\n"
+        "and best-fit), DNL, decreasing steps, and the ADC's measurement step.",
+        "Without --json the analysis window opens, on FILE when given (with --open\n"
+        "and no FILE, on the file picked in a file dialog).\n"
+        "Exit status: 0 on success, 2 for a bad option or a file that cannot be read.",
+        cmdline::PackageVersion(),
+        {
+            {"range", V::Required, "R",
+             "output range of every channel (+5V, +10V, +10.8V, +-5V,\n"
+             "+-10V, +-10.8V; \"\xC2\xB1\" for \"+-\" too), or per channel:\n"
+             "A=+-10V,B=+5V. Default: the range whose span fits the\n"
+             "channel's lowest and highest reading best."},
+            {"coding", V::Required, "C",
+             "binary (default) or twos (two's complement; bipolar\n"
+             "ranges only)"},
+            {"resolution", V::Required, "N", "16 (default), 14 or 12 bits"},
+            {"json", V::None, {},
+             "print the figures as one JSON object and open nothing\n"
+             "(needs no display); notes go to standard error"},
+            {"open", V::None, {}, "without FILE: ask for the file in a file dialog"},
+        },
+        1,
+    };
+    return program;
+}
 
 int fail(const std::string& message)
 {
@@ -53,44 +69,32 @@ int fail(const std::string& message)
 // Parses argv; returns -1 to go on, otherwise the exit status.
 int parse(int argc, char** argv, Arguments& args)
 {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        const bool takesValue = arg == "--range" || arg == "--coding" || arg == "--resolution";
-        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
-        } else if (takesValue) {
-            if (i + 1 >= argc)
-                return fail(arg + " needs a value (see --help)");
-            value = argv[++i];
-        }
+    cmdline::Parsed parsed;
+    if (const int status = cmdline::Parse(AnalyseProgram(), argc, argv, parsed); status >= 0)
+        return status;
+    for (const auto& [name, given] : parsed.given) {
+        const std::string value = given.value_or("");
         std::string why;
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg == "--json") {
+        if (name == "json") {
             args.json = true;
-        } else if (arg == "--range") {
+        } else if (name == "open") {
+            args.open = true;
+        } else if (name == "range") {
             if (!ParseRangeList(value, args.ranges, why))
-                return fail("--range: " + why);
-        } else if (arg == "--coding") {
+                return cmdline::Fail(AnalyseProgram(), "--range: " + why);
+        } else if (name == "coding") {
             const auto coding = CodingFromText(value);
             if (!coding)
-                return fail("--coding: '" + value + "' is neither binary nor twos");
+                return cmdline::Fail(AnalyseProgram(), "--coding: '" + value + "' is neither binary nor twos");
             args.coding = *coding;
-        } else if (arg == "--resolution") {
+        } else if (name == "resolution") {
             if (value != "16" && value != "14" && value != "12")
-                return fail("--resolution: '" + value + "' is not 16, 14 or 12");
+                return cmdline::Fail(AnalyseProgram(), "--resolution: '" + value + "' is not 16, 14 or 12");
             args.resolution = std::stoi(value);
-        } else if (arg.rfind("-", 0) == 0 && arg != "-") {
-            return fail("unknown option '" + arg + "' (see --help)");
-        } else if (args.file.empty()) {
-            args.file = arg;
-        } else {
-            return fail("one file only (see --help)");
         }
     }
+    if (!parsed.operands.empty())
+        args.file = parsed.operands.front();
     return -1;
 }
 
@@ -110,7 +114,7 @@ int main(int argc, char** argv)
     }
     if (args.json) {
         if (args.file.empty())
-            return fail("--json needs a FILE (see --help)");
+            return cmdline::Fail(AnalyseProgram(), "--json needs a FILE");
         std::array<ChannelAnalysis, kChannels> channels;
         for (int ch = 0; ch < kChannels; ++ch) {
             const size_t i = static_cast<size_t>(ch);
@@ -129,5 +133,7 @@ int main(int argc, char** argv)
     if (!args.file.empty())
         window.OpenFile(QString::fromStdString(args.file), args.ranges, args.coding, args.resolution);
     window.show();
+    if (args.file.empty() && args.open)
+        QTimer::singleShot(0, &window, [&window] { window.AskForFile(); });
     return app.exec();
 }

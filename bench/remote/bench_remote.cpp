@@ -1,6 +1,8 @@
 // Round trips to qv4816x-scpi over loopback on the simulated board without
-// latency: *IDN? and MEASure:VOLTage? ALL (median and 99th percentile), and a
-// pipelined stream of DAC writes (commands per second).
+// latency: *IDN? and MEASure:VOLTage? ALL (median and 99th percentile), *IDN?
+// against a bare echo server answering the same line in the same run
+// (idn_to_echo), a pipelined stream of DAC writes (commands per second), and a
+// whole channel's sweep data as a REAL,32 block.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -58,16 +61,48 @@ Server& TheServer()
     return server;
 }
 
+// A bare TCP server on a free loopback port: every line it reads is answered
+// with the instrument's identity, nothing else.
+struct EchoServer {
+    int listener = -1;
+    int port = 0;
+
+    EchoServer()
+    {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener, 1) != 0 ||
+            getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            throw std::runtime_error("echo server");
+        port = ntohs(a.sin_port);
+        std::thread([fd = listener] {
+            const int c = accept(fd, nullptr, nullptr);
+            int one = 1;
+            setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            static const char kAnswer[] = "QV,QV4816X,0,1.01.0006\n";
+            char buf[4096];
+            for (ssize_t n; (n = read(c, buf, sizeof buf)) > 0;)
+                for (ssize_t i = 0; i < n; ++i)
+                    if (buf[i] == '\n' && write(c, kAnswer, sizeof kAnswer - 1) < 0)
+                        return;
+            close(c);
+        }).detach();
+    }
+};
+
 struct Client {
     int fd;
     std::string buffer;
 
-    Client()
+    explicit Client(int port = TheServer().port)
     {
         fd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(TheServer().port));
+        a.sin_port = htons(static_cast<uint16_t>(port));
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
             throw std::runtime_error("connect");
@@ -84,6 +119,31 @@ struct Client {
                 throw std::runtime_error("write");
             done += static_cast<size_t>(n);
         }
+    }
+    // Exactly n bytes.
+    std::string Bytes(size_t n)
+    {
+        while (buffer.size() < n) {
+            char chunk[65536];
+            const ssize_t got = read(fd, chunk, sizeof chunk);
+            if (got <= 0)
+                throw std::runtime_error("read");
+            buffer.append(chunk, static_cast<size_t>(got));
+        }
+        std::string out = buffer.substr(0, n);
+        buffer.erase(0, n);
+        return out;
+    }
+    // An IEEE 488.2 definite-length block and its line end.
+    std::string Block()
+    {
+        const std::string head = Bytes(2);
+        if (head[0] != '#' || head[1] < '1' || head[1] > '9')
+            throw std::runtime_error("not a block: " + head);
+        const size_t length = std::stoul(Bytes(static_cast<size_t>(head[1] - '0')));
+        std::string data = Bytes(length);
+        Bytes(1);
+        return data;
     }
     std::string Line()
     {
@@ -103,19 +163,64 @@ struct Client {
     }
 };
 
-void RoundTrips(benchmark::State& state, const std::string& query)
+std::vector<double> Times(Client& c, const std::string& query, size_t n)
 {
-    Client c;
     std::vector<double> us;
-    for (auto _ : state) {
+    for (size_t i = 0; i < n; ++i) {
         const auto t0 = Clock::now();
         c.Send(query);
         benchmark::DoNotOptimize(c.Line());
         us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
     }
     std::sort(us.begin(), us.end());
+    return us;
+}
+
+void RoundTrips(benchmark::State& state, const std::string& query)
+{
+    Client c;
+    std::vector<double> us;
+    for (auto _ : state)
+        us.push_back(Times(c, query, 1).front());
+    std::sort(us.begin(), us.end());
     state.counters["median_us"] = us[us.size() / 2];
     state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+}
+
+// *IDN? to the instrument and the same line to the bare echo server, in turns
+// of 1000, so that both see the same machine.
+void BM_IdnToEcho(benchmark::State& state)
+{
+    static EchoServer echo;
+    static Client bare(echo.port);
+    Client c;
+    double ratio = 0;
+    double idn = 0;
+    double plain = 0;
+    for (auto _ : state) {
+        const auto a = Times(c, "*IDN?\n", 1000);
+        const auto b = Times(bare, "*IDN?\n", 1000);
+        idn = a[a.size() / 2];
+        plain = b[b.size() / 2];
+        ratio = idn / plain;
+    }
+    state.counters["idn_median_us"] = idn;
+    state.counters["echo_median_us"] = plain;
+    state.counters["idn_to_echo"] = ratio;
+}
+
+// A whole channel (65536 samples) as one REAL,32 block.
+void BM_SweepDataReal32(benchmark::State& state)
+{
+    Client c;
+    c.Send("SWEep:STARt;*OPC?\n");
+    c.Line();
+    c.Send("FORMat REAL,32\n");
+    for (auto _ : state) {
+        c.Send("SWEep:DATA? A\n");
+        if (c.Block().size() != 65536 * 4)
+            state.SkipWithError("not a whole channel");
+    }
 }
 
 void BM_IdnRoundTrip(benchmark::State& state) { RoundTrips(state, "*IDN?\n"); }
@@ -142,6 +247,8 @@ void BM_PipelinedDacWrites(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(BM_IdnRoundTrip)->Iterations(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IdnToEcho)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SweepDataReal32)->Iterations(50)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MeasureAllRoundTrip)->Iterations(5000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PipelinedDacWrites)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

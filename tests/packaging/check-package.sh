@@ -85,11 +85,30 @@ done
 strings "$root/usr/lib/qv4816x/qv4816x" | grep -qx 'EVLINK4 library path:/usr/lib/qv4816x/libEVLINK4.so' ||
   fail "the second version is not bound to /usr/lib/qv4816x/libEVLINK4.so"
 
-# The command-line programs answer --help from the unpacked package.
+# Every program answers --help and --version from the unpacked package, without a display.
 for f in "$root"/usr/bin/*; do
-  case ${f##*/} in qv4816x | qv4816x-v1) continue ;; esac
-  timeout 60 "$f" --help > "$work/help" 2>&1 || { cat "$work/help"; fail "${f##*/} --help"; }
-  [ -s "$work/help" ] || fail "${f##*/} --help says nothing"
+  for option in --help --version; do
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 60 "$f" $option > "$work/help" 2>&1 ||
+      { cat "$work/help"; fail "${f##*/} $option"; }
+    [ -s "$work/help" ] || fail "${f##*/} $option says nothing"
+  done
+done
+echo "== documentation where it is installed"
+doc=$root/usr/share/doc/qv4816x
+! zcat "$doc/README.md.gz" | grep -n 'build/' || fail "the installed README speaks of build/"
+if [ -e "$root/usr/bin/qv4816x-scpi" ]; then
+  for needle in 'STATus:OPERation' 'FORMat:BORDer' 'SYSTem:ERRor:ALL?' '\-\-keep\-going'; do
+    zcat "$root/usr/share/man/man1/qv4816x-scpi.1.gz" | grep -qF -- "$needle" || fail "man qv4816x-scpi lacks $needle"
+  done
+  grep -q 'STATus:PRESet' "$doc/remote.md" || fail "remote.md is not the reference"
+  dpkg-deb -f "$deb" Description | grep -q qv4816x-scpi || fail "the description does not name qv4816x-scpi"
+fi
+for b in qv4816x qv4816x-v1 qv4816x-scpi qv4816x-analyse; do
+  [ ! -e "$root/usr/bin/$b" ] || grep -q "<binary>$b</binary>" "$root"/usr/share/metainfo/*.metainfo.xml ||
+    fail "the metainfo does not provide $b"
+done
+for needle in remote version offset gain inl dnl noise; do
+  zcat "$root/usr/share/man/man1/qv4816x.1.gz" | grep -q -- "$needle" || fail "man qv4816x lacks $needle"
 done
 
 echo "== cmake --install --prefix"

@@ -5,7 +5,9 @@ vanishing mid-sweep, oversized and binary lines, the client limit."""
 import json
 import os
 import random
+import shutil
 import socket
+import struct
 import subprocess
 import sys
 import time
@@ -19,7 +21,7 @@ IDN = "QV,QV4816X,SIMULATED,1.01.0006"
 def start(*args, sim="only"):
     trace = os.path.join(WORKDIR, "scpi-%d.trace" % os.getpid())
     open(trace, "w").close()
-    env = dict(os.environ, EVLINK_SIM=sim, EVLINK_TRACE=trace)
+    env = dict(os.environ, EVLINK_SIM=sim, EVLINK_TRACE=trace, XDG_DATA_HOME=os.path.join(WORKDIR, "xdg"))
     proc = subprocess.Popen([PROG, "--listen", "127.0.0.1:0", "--data-dir", WORKDIR, *args], env=env,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     line = proc.stdout.readline()
@@ -122,6 +124,57 @@ def a_client_vanishing_mid_sweep(rm, port):
     watcher.close()
 
 
+def status_polling_and_binary_blocks(rm, port):
+    inst = visa(rm, port)
+    inst.write("*RST;*CLS;STAT:PRES;:STAT:OPER:ENAB 8;*SRE 128;:POW:DAC A,ON;DAC B,ON;:DAC:RANG A,BIP10")
+    inst.write("INIT")
+    running, stb = [], []
+    deadline = time.time() + 30
+    while True:
+        cond = int(inst.query("STAT:OPER:COND?"))
+        stb.append(int(inst.query("*STB?")))
+        if not cond & 8:
+            break
+        running.append(cond)
+        assert time.time() < deadline
+    assert running, "the sweep was never seen running"
+    assert all(c & 8 for c in running)
+    assert stb[-1] & 0xC0 == 0xC0, stb  # OPERation summary and the service request
+    assert inst.query("STAT:OPER?") == "8" and inst.query("STAT:OPER?") == "0"
+    assert int(inst.query("*STB?")) & 0x80 == 0
+    ascii = [float(v) for v in inst.query("FETC? A").split(",")]
+    # The shortest text of each single-precision reading gives it back exactly.
+    single = list(struct.unpack("%df" % len(ascii), struct.pack("%df" % len(ascii), *ascii)))
+    assert len(ascii) == 65536 and ascii[0] < -9 and ascii[-1] > 9, ascii[:2] + ascii[-2:]
+    for fmt, datatype in (("REAL,32", "f"), ("REAL,64", "d")):
+        for order, big in (("NORM", True), ("SWAP", False)):
+            inst.write("FORM %s;:FORM:BORD %s" % (fmt, order))
+            got = inst.query_binary_values("SWE:DATA? A", datatype=datatype, is_big_endian=big,
+                                           container=list)
+            assert got == single, (fmt, order)
+            part = inst.query_binary_values("FETC? B,100,3", datatype=datatype, is_big_endian=big)
+            assert len(part) == 3, (fmt, order, part)
+    # The block's header, and a block in a line with other answers.
+    inst.write("FORM REAL,64;:FORM:BORD NORM")
+    inst.write("FORM?;:SWE:DATA? A,0,1;:FORM:BORD?")
+    reply = inst.read_raw()
+    assert reply.startswith(b"REAL,64;#18") and reply.endswith(b";NORM\n"), reply
+    inst.write("*RST")
+    assert inst.query("FORM?;:FORM:BORD?") == "ASC;NORM"
+    assert inst.query("SYST:ERR:ALL?") == '0,"No error"'
+    inst.close()
+
+
+def settings_saved(rm, port):
+    inst = visa(rm, port)
+    inst.write("*RST;:DAC:RANG B,BIP5;:DAC:CODE B,1234;:POW:DAC B,ON;:CONT:CLAM ON;:PINS:LDAC:PULS OFF")
+    learnt = inst.query("*LRN?")
+    inst.write("*SAV 3")
+    assert inst.query("SYST:ERR?") == '0,"No error"'
+    inst.close()
+    return learnt
+
+
 def one_owner_during_a_sweep(rm, port, trace):
     """A client's writes during another's sweep get -221 with the reason and
     send nothing; the sweep's traffic stays its own."""
@@ -182,6 +235,7 @@ def the_ninth_client_is_refused(port):
 
 
 def main():
+    shutil.rmtree(os.path.join(WORKDIR, "xdg"), ignore_errors=True)
     rm = pyvisa.ResourceManager("@py")
     proc, port, trace = start()
     try:
@@ -190,8 +244,24 @@ def main():
         oversized_and_binary_lines(port)
         a_client_vanishing_mid_sweep(rm, port)
         one_owner_during_a_sweep(rm, port, trace)
+        status_polling_and_binary_blocks(rm, port)
+        learnt = settings_saved(rm, port)
         the_ninth_client_is_refused(port)
         assert proc.poll() is None, "the server ended"
+    finally:
+        proc.terminate()
+        proc.wait(10)
+    # *RCL in a new server gives the settings *SAV kept.
+    proc, port, _ = start()
+    try:
+        inst = visa(rm, port)
+        assert inst.query("*LRN?") != learnt
+        inst.write("*RCL 3")
+        assert inst.query("*LRN?") == learnt
+        assert "DAC:CODE B,1234" in learnt and "DAC:RANG B,BIP5" in learnt and "CLAM 1" in learnt, learnt
+        inst.write("*RCL 7")
+        assert inst.query("SYST:ERR:CODE?") == "-257"
+        inst.close()
     finally:
         proc.terminate()
         proc.wait(10)

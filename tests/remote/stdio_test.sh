@@ -3,7 +3,7 @@
 prog="$1"
 fail() { echo "FAIL: $*"; exit 1; }
 
-out=$(printf '*IDN?\nDAC:CODE B,#H8000;CODE? B\nFOO\r\nSYST:ERR?\nMEAS:VOLT? ALL' | EVLINK_SIM=only "$prog" --stdio) ||
+out=$(printf '*IDN?\nDAC:CODE B,#H8000;CODE? B\nFOO\r\nSYST:ERR?\nMEAS:VOLT? ALL' | EVLINK_SIM=only "$prog" --stdio --keep-going) ||
   fail "exit status $?"
 expected='QV,QV4816X,SIMULATED,1.01.0006
 32768
@@ -16,6 +16,16 @@ printf '%s\n' "$out" | sed -n 4p | grep -Eq '^-?[0-9]+\.[0-9]{4}(,-?[0-9]+\.[0-9
 out=$(printf 'SWE:STAR\n*WAI;SWE:STAR;*WAI;*IDN?\n' | EVLINK_SIM=only timeout 60 "$prog" --stdio) ||
   fail "two waits in one line: exit status $?"
 [ "$out" = "QV,QV4816X,SIMULATED,1.01.0006" ] || fail "two waits in one line: $out"
+
+# Each error is told on standard error as it happens; the status says so.
+err=$(printf 'DAC:CODE A,99999\nDAC:COD A,1\n*IDN?\n' | EVLINK_SIM=only "$prog" --stdio 2>&1 >/dev/null)
+status=$?
+err=$(printf '%s\n' "$err" | grep -v 'working with the simulated board')
+[ $status -eq 1 ] || fail "errors: exit status $status"
+expected='qv4816x-scpi: -222,"Data out of range" in line 1: DAC:CODE A,99999
+qv4816x-scpi: -113,"Undefined header" in line 2: DAC:COD A,1'
+[ "$err" = "$expected" ] || fail "errors: $err"
+echo '*IDN?' | EVLINK_SIM=only "$prog" --stdio >/dev/null 2>&1 || fail "no error: exit status $?"
 
 err=$(EVLINK_SIM=absent "$prog" --stdio </dev/null 2>&1 >/dev/null)
 status=$?

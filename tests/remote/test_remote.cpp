@@ -169,9 +169,11 @@ private slots:
         // *RST: the start-up traffic again, pulse LDAC ticked, 16 bits.
         Run("PINS:LDAC:PULS OFF;:DAC:RES 14");
         const QStringList reset = RequestsOf([&] { Run("*RST"); });
-        QCOMPARE(reset.size(), 2 + 10 * 2 + 1);
-        QCOMPARE(reset[0], QString("request code=222 dir=0 value=0x009D index=0x0000 length=0"));
-        QCOMPARE(reset[1], reset[0]);
+        // First the device's power-on state: powered down, +5V, codes 0, control 0.
+        QCOMPARE(reset.size(), 10 + 2 + 10 * 2 + 1);
+        QCOMPARE(reset[10], QString("request code=222 dir=0 value=0x009D index=0x0000 length=0"));
+        QCOMPARE(reset[11], reset[10]);
+        QCOMPARE(Run("POW:REG?;:DAC:RANG? B;:DAC:CODE? C;:CONT:REG?"), QString("0;UNI5;0;0"));
         QVERIFY(reset.last().startsWith("request code=218 dir=1 value=0xA000 index=0x0000 length=2"));
         QVERIFY(form->Check1->isChecked() && form->Mnu16->isChecked() && State.ResolutionBits == 16);
 
@@ -336,12 +338,14 @@ private slots:
             }
             seen << Run("SWE:DATA? A,0,1");
             seen << NextError();
+            seen << Run("STAT:OPER:COND?");  // the test window's sweep counts as one
             tests.StopRequested = 1;
         });
         poll.start();
         Click(tests.Command1);
         poll.stop();
-        QCOMPARE(seen.size(), 8);
+        QCOMPARE(seen.size(), 9);
+        QCOMPARE(seen[8], QString("8"));
         QCOMPARE(seen[0], QString("RUN"));
         QVERIFY(seen[1].toInt() > 0);
         QCOMPARE(seen[2], QString("-221,\"Settings conflict;a sweep is running\""));
@@ -360,8 +364,10 @@ private slots:
         QCOMPARE(Run("SYST:PAN:CHAN?"), QString("0"));
         Run("DAC:CODE A,7");  // a client's own change is not the panel's
         QCOMPARE(Run("SYST:PAN:CHAN?"), QString("0"));
+        Run("STAT:OPER?");
         Click(form->Toggle5);
         QCOMPARE(Run("SYST:PAN:CHAN?;SYST:PAN:CHAN?"), QString("1;0"));
+        QCOMPARE(Run(":STAT:OPER?;:STAT:OPER?"), QString("1024;0"));  // OPERation bit 10 latched it
     }
 
     // SWEep:SAVE writes only inside the data folder: hostile names get -257

@@ -109,6 +109,83 @@ TEST(Scpi, ErrorQueueStatusAndOverflow)
     EXPECT_EQ(s.errors.back().first, kQueueOverflow);
 }
 
+// The condition's transitions reach a client's event register through its
+// filters, however many happen between two of its commands.
+TEST(Scpi, StatusRegistersLatchTransitionsThroughTheirFilters)
+{
+    struct Row {
+        int ptr, ntr;
+        std::vector<bool> steps;  // the condition bit, one value per step
+        int event;
+    };
+    const Row rows[] = {
+        {0x7FFF, 0, {true}, 8},           // a rise latches through PTR
+        {0x7FFF, 0, {true, false}, 8},    // also when it fell again before the client looked
+        {0, 0x7FFF, {true}, 0},           // a rise does not pass NTR
+        {0, 0x7FFF, {true, false}, 8},    // a fall does
+        {0, 0, {true, false}, 0},         // neither filter: nothing latches
+        {0x7FFF, 0, {}, 0},
+    };
+    for (const Row& row : rows) {
+        Condition c;
+        c.Set(3, true);  // before the client's first look: none of its business
+        c.Set(3, false);
+        StatusRegister r;
+        r.ptr = row.ptr;
+        r.ntr = row.ntr;
+        r.Latch(c);
+        for (const bool on : row.steps)
+            c.Set(3, on);
+        r.Latch(c);
+        EXPECT_EQ(r.event, row.event) << row.ptr << "/" << row.ntr << " after " << row.steps.size();
+    }
+    Session s;
+    s.operation.event = 8;
+    s.questionable.event = 2;
+    EXPECT_EQ(s.StatusByte(), 0);  // nothing enabled
+    s.operation.enable = 8;
+    s.questionable.enable = 2;
+    s.sre = 128;
+    EXPECT_EQ(s.StatusByte(), 128 | 64 | 8);
+}
+
+TEST(Scpi, StatusAndErrorQueueCommands)
+{
+    HeadlessPanel panel;
+    AttachPanel(&panel, nullptr);
+    Instrument instrument(panel);
+    ASSERT_TRUE(Board().ConnectQuietly().empty());
+    Session s;
+    auto run = [&](std::string_view line) {
+        LineRun run;
+        std::string reply;
+        EXPECT_TRUE(instrument.RunText(s, line, run, reply)) << line;
+        return reply;
+    };
+    const std::pair<const char*, const char*> rows[] = {
+        {"STAT:OPER:ENAB 264;ENAB?;:STAT:OPER:PTR 8;PTR?;:STAT:OPER:NTR 65535;NTR?", "264;8;32767"},
+        {"STAT:PRES;:STAT:OPER:ENAB?;:STAT:OPER:PTR?;:STAT:OPER:NTR?;:STAT:QUES:ENAB?", "0;32767;0;0"},
+        {"STAT:OPER?;:STAT:OPER:COND?;:STAT:QUES:EVEN?;:STAT:QUES:COND?", "0;0;0;0"},
+        {"*OPT?", "0"},
+        {"FOO;*IDN?", ""},
+        {"BAR", ""},
+        {"BAZ", ""},
+        {"SYST:ERR:CODE?", "-113"},
+        {"SYST:ERR:ALL?", "-113,\"Undefined header\",-113,\"Undefined header\""},
+        {"SYST:ERR:ALL?;:SYST:ERR:CODE:NEXT?;:SYST:ERR:CODE:ALL?", "0,\"No error\";0;0"},
+        {"STAT:OPER:ENAB", ""},
+        {"STAT:OPER:COND 1", ""},
+        {"SYST:ERR:CODE:ALL?", "-109,-113"},
+    };
+    for (const auto& [line, answer] : rows)
+        EXPECT_EQ(run(line), answer) << line;
+    instrument.PanelChanged();
+    EXPECT_EQ(run("STAT:OPER?;:STAT:OPER?"), "1024;0");
+    instrument.SetCharacterising(true);
+    EXPECT_EQ(run("STAT:OPER:COND?"), "512");
+    instrument.SetCharacterising(false);
+}
+
 // A line runs a command at a time; each answer is handed out as it is made.
 TEST(Scpi, LinesRunCommandByCommand)
 {
@@ -120,7 +197,7 @@ TEST(Scpi, LinesRunCommandByCommand)
     std::string line;
     for (int i = 0; i < 3000; ++i)
         line += "SYST:VERS?;";
-    Instrument::Begin(run, line + ":SYST:ERR:COUN?;NO:SUCH;*IDN?");
+    instrument.Begin(s, run, line + ":SYST:ERR:COUN?;NO:SUCH;*IDN?");
     std::string out;
     EXPECT_EQ(instrument.Next(s, run, out), Instrument::Progress::Ran);
     EXPECT_EQ(out, "1999.0");
@@ -149,7 +226,8 @@ TEST(Scpi, MutatedInputIsAnsweredOrRefusedNeverCrashes)
         "DAC:RANG D,BIP10;RANG? D", "DAC:RES 12", "DAC:LOAD;CLE", "CONT:TSD ON;CLAM OFF;CONT:REG?",
         "POW:DAC A,1;REF ON;ALAR?", "PINS:CLR 0;BIN 1;LDAC:PULS OFF;:PINS:LDAC 0;WORD?", "REG:ALL?",
         "MEAS:VOLT? ALL", "SWE:STAT?;PROG?", "SWE:DATA? A,0,4", "SYST:ERR?;ERR:COUN?;VERS?",
-        "MEASure:VOLTage? B", "DAC:CODE A,'x'", ":DAC:VOLT? B",
+        "MEASure:VOLTage? B", "DAC:CODE A,'x'", ":DAC:VOLT? B", "STAT:OPER:ENAB 8;PTR?;:STAT:QUES?;PRES",
+        "SYST:ERR:ALL?;:SYST:ERR:CODE?", "*OPT?", "FORM REAL,64;BORD SWAP;:FETC? A,0,2;:FORM ASC", "INIT;:ABOR", "*LRN?", "*RCL 11",
     };
     std::mt19937 rng(4816);
     const std::string alphabet = "*:;,?#HQB\"' \t.-+eE0123456789ABCDabcdxyzONF\x01\x7f\xff";
