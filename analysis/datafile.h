@@ -38,10 +38,16 @@ std::string DataFileText(const SweepSamples& samples);
 struct SweepData {
     // Volts of channels A to D per swept index; all four the same length.
     std::array<std::vector<float>, kChannels> volts;
-    size_t lines = 0;  // lines read, the unswept ones included
+    size_t lines = 0;     // lines read, the unswept ones included
+    size_t zeroTail = 0;  // the trailing lines whose four voltages are all exactly 0
+    size_t bytes = 0;     // the text's size and DataChecksum, to match a companion file with
+    std::string checksum;
 
     size_t samples() const { return volts[0].size(); }
     size_t unswept() const { return lines - samples(); }
+    // As a sweep of `steps` steps recorded it: the first `steps` lines are
+    // swept (at most the lines read), the rest not.
+    void TakeSteps(size_t steps);
 };
 
 struct ReadError {
@@ -56,14 +62,28 @@ struct ReadError {
 constexpr size_t kMaxFileBytes = 16u << 20;
 
 // Reads the text of a data file. The indexes must run 0, 1, 2, ... (at most
-// 65,536 lines) and every field must be a number as the writer writes it: a
-// space or "-", digits with at most one ".", an optional exponent; no
-// infinities, no NaN. The trailing run of lines whose four voltages are all
-// exactly 0 is taken as not swept (a stopped sweep's file) and left out of
-// `volts`. False, with `error` naming the line, for a malformed text.
+// 65,536 lines), every line must end in a line end (a last line without one
+// was cut short), and every field must be a number as the writer writes it:
+// a space or "-", digits with at most one ".", an optional exponent; no
+// infinities, no NaN. False, with `error` naming the line, for a malformed
+// text; a header line of names gets a message that says so.
+//
+// A stopped sweep's file ends in lines whose four voltages are all exactly
+// 0. Without the sweep's record of its steps, that trailing run is taken as
+// not swept (and left out of `volts`) only where the line before it has a
+// reading away from 0 by more than two of the ADC's steps: a board whose
+// outputs read 0 V, powered down, reads zeros as well.
 bool ReadSweepText(std::string_view text, SweepData& data, ReadError& error);
 
-// The same for a file on disk.
+// The same for a file on disk. Anything but a regular file (a FIFO, a
+// device, a directory) is refused before it is opened, so that reading it
+// cannot hang.
 bool ReadSweepFile(const std::string& path, SweepData& data, ReadError& error);
+
+// The whole of a regular file of at most `maxBytes`, refused as above
+// otherwise. False, with `why` ("cannot open: ...", "cannot read: it is a
+// FIFO ..."), on failure; `missing` tells a file that does not exist.
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& text, std::string& why,
+                     bool* missing = nullptr);
 
 }  // namespace analysis

@@ -1,9 +1,12 @@
 #include "ranges.h"
 
+#include "notetext.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace analysis {
 
@@ -67,21 +70,73 @@ bool ParseRangeList(std::string_view text, std::array<std::optional<int>, kChann
     return true;
 }
 
-int DefaultRange(std::span<const float> readings)
+namespace {
+
+bool atAdcLimit(double v) { return v <= kAdcLowVolts + kAdcStepVolts / 4 || v >= kAdcHighVolts - kAdcStepVolts / 4; }
+
+std::string nameList(const std::vector<int>& ranges)
+{
+    std::string out;
+    for (const int r : ranges)
+        out += (out.empty() ? "" : ", ") + std::string(Ranges()[static_cast<size_t>(r)].name);
+    return out;
+}
+
+}  // namespace
+
+RangeGuess GuessRange(std::span<const float> readings, Coding coding, int resolution)
 {
     if (readings.empty())
-        return 0;
-    const auto [lo, hi] = std::minmax_element(readings.begin(), readings.end());
-    int best = 0;
+        return {0, "no readings: the range is taken as +5V."};
+    const auto [lowest, highest] = std::minmax_element(readings.begin(), readings.end());
+    const double lo = *lowest;
+    const double hi = *highest;
+    const std::string extent = "(" + VoltsText(lo) + " to " + VoltsText(hi) + ")";
+
+    std::vector<int> holding;
+    for (size_t i = 0; i < Ranges().size(); ++i)
+        if (lo >= Ranges()[i].lo - kAdcStepVolts && hi <= Ranges()[i].hi + kAdcStepVolts)
+            holding.push_back(static_cast<int>(i));
+    if (holding.empty()) {
+        const int widest = static_cast<int>(Ranges().size()) - 1;
+        return {widest, "no range holds the readings " + extent + "; taken as " +
+                            std::string(Ranges()[static_cast<size_t>(widest)].name) + "."};
+    }
+
+    // How far, on average, the readings lie from each candidate's ideal
+    // transfer at the codes they were taken at: a few hundred of them, evenly
+    // spread over the sweep, is plenty.
+    const size_t samples = std::min<size_t>(readings.size(), 512);
+    const int shift = 16 - (ValidResolution(resolution) ? resolution : 16);
+    int best = holding.front();
     double bestMiss = std::numeric_limits<double>::infinity();
-    for (size_t i = 0; i < Ranges().size(); ++i) {
-        const double miss = std::abs(Ranges()[i].lo - *lo) + std::abs(Ranges()[i].hi - *hi);
+    const auto meanMiss = [&](const Conditions& c, bool skipLimits) {
+        double miss = 0;
+        size_t counted = 0;
+        for (size_t k = 0; k < samples; ++k) {
+            const size_t i = k * readings.size() / samples;
+            if (!skipLimits || !atAdcLimit(readings[i])) {
+                miss += std::abs(readings[i] - c.ideal(c.position(static_cast<int>(i >> shift))));
+                ++counted;
+            }
+        }
+        return counted == 0 ? std::numeric_limits<double>::quiet_NaN() : miss / static_cast<double>(counted);
+    };
+    for (const int r : holding) {
+        const Conditions c{r, coding, 16 - shift};
+        double miss = meanMiss(c, true);
+        if (std::isnan(miss))
+            miss = meanMiss(c, false);
         if (miss < bestMiss) {
             bestMiss = miss;
-            best = static_cast<int>(i);
+            best = r;
         }
     }
-    return best;
+    std::string note = "range guessed from the readings " + extent + ": " +
+                       std::string(Ranges()[static_cast<size_t>(best)].name) + " fits them best";
+    if (holding.size() > 1)
+        note += " of the ranges that hold them (" + nameList(holding) + ")";
+    return {best, note + "; choose the range the channel was set to if it was another."};
 }
 
 }  // namespace analysis

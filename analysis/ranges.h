@@ -11,7 +11,11 @@ namespace analysis {
 
 constexpr int kChannels = 4;
 constexpr int kSweepSteps = 65536;           // one sweep index per 16-bit code
-constexpr double kAdcStepVolts = 20.0 / 8192;  // the on-board ADC: 13 bits over -10 V .. +10 V
+// The on-board ADC: 13 bits over -10 V .. +10 V; code 0 reads -10 V, code
+// 8191 reads 9.99756 V, and nothing beyond either.
+constexpr double kAdcStepVolts = 20.0 / 8192;
+constexpr double kAdcLowVolts = -10;
+constexpr double kAdcHighVolts = -10 + 8191 * kAdcStepVolts;
 
 struct Range {
     std::string_view name;  // as the range boxes show it, "±" in UTF-8
@@ -54,8 +58,18 @@ struct Conditions {
 // not named stay as they were. False, with `why`, for anything else.
 bool ParseRangeList(std::string_view text, std::array<std::optional<int>, kChannels>& ranges, std::string& why);
 
-// The range whose span fits the lowest and highest reading best (the
-// smallest sum of the distances of both ends); "+5V" for no readings.
-int DefaultRange(std::span<const float> readings);
+// A range guessed from a sweep's readings (volts at sweep index 0, 1, ...),
+// and a note that says it was guessed and from what.
+struct RangeGuess {
+    int range = 0;
+    std::string note;
+};
+
+// Only ranges whose span holds every reading (with the ADC's step as margin)
+// are candidates; of those, the one whose ideal transfer lies nearest the
+// readings at the codes swept (readings at the ADC's limits left out, so that
+// a clipped +-10.8V sweep is told from a +-10V one). No readings: "+5V".
+// No range holds them: the widest, and the note says so.
+RangeGuess GuessRange(std::span<const float> readings, Coding coding, int resolution);
 
 }  // namespace analysis

@@ -1,8 +1,9 @@
 #pragma once
 // The figures as text: one JSON object per channel (as a remote-control
 // server or `qv4816x-analyse --json` gives them), the whole document, a CSV
-// table, and plain-words notes on what the figures can and cannot tell.
+// table of the figures, a CSV of every code measured, and the notes.
 #include "figures.h"
+#include "notetext.h"
 
 #include <span>
 #include <string>
@@ -11,7 +12,10 @@
 namespace analysis {
 
 // {"channel": "A", "range": "±10V", "coding": "binary", "resolution": 16,
-//  "codes": 65536, "lsb_mv": ..., ...}; a figure the data cannot give is null.
+//  "codes": 65536, "lsb_mv": ..., "measurement_step_lsb": ...,
+//  "offset_error_lsb": ..., "offset_error_lsb_uncertainty": ..., ...,
+//  "decreasing_steps": 0, "notes": ["...", ...]}: every figure followed by
+// its uncertainty; a figure the data cannot give, and its uncertainty, null.
 std::string ChannelJson(int channel, const ChannelAnalysis& a);
 
 // {"channels": [...]}, channels in order A to D, one per line, ending in a
@@ -19,15 +23,22 @@ std::string ChannelJson(int channel, const ChannelAnalysis& a);
 std::string FiguresJson(std::span<const ChannelAnalysis> channels);
 
 // A header line with the JSON names, then one line per channel; empty fields
-// for figures the data cannot give.
+// for figures the data cannot give; the notes last, in one quoted field.
 std::string FiguresCsv(std::span<const ChannelAnalysis> channels);
 
-// Sentences for the user: a measurement step coarser than one LSB, too few
-// codes, an output that does not move.
-std::vector<std::string> Notes(int channel, const ChannelAnalysis& a);
+// The header of CodesCsv, names with their units.
+extern const char kCodesCsvHeader[];
 
-// "A" to "D".
-char ChannelLetter(int channel);
+// One line per position measured, channel by channel: the channel, the
+// position on the transfer, the DAC code, the mean reading, the readings'
+// standard deviation and number, the uncertainty of the mean, the ideal
+// output, INL by both methods and DNL; empty where the figures leave a
+// position out.
+std::string CodesCsv(std::span<const ChannelAnalysis> channels);
+
+// The channel's notes, each beginning "Channel A: ", for a reader of all
+// four channels' notes together.
+std::vector<std::string> Notes(int channel, const ChannelAnalysis& a);
 
 // A number as the JSON and CSV give it: up to 12 significant digits, "null"
 // (JSON) or "" (CSV) for NaN.

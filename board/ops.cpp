@@ -230,6 +230,7 @@ void StartSweepArrays()
     State.Sweep.ranges = State.KnownRange;
     State.Sweep.twosComplement = State.BinPin == 0;
     State.Sweep.resolution = State.ResolutionBits;
+    State.Sweep.started = std::chrono::system_clock::now();
 }
 
 void SweepStep(int32_t i)
@@ -250,6 +251,7 @@ void SweepStep(int32_t i)
     State.SweepVoltsC[at] = MeasureChannel(2);
     State.SweepVoltsD[at] = MeasureChannel(3);
     State.Sweep.steps = i + 1;
+    State.Sweep.lastStep = std::chrono::system_clock::now();
     owner::SetProgress(i + 1);
 }
 

@@ -3,6 +3,7 @@
 // the control pins, the sweep's arrays and what the board operations last
 // learned of the board.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@ struct SweepConditions {
     bool twosComplement = false;                // the BIN/2sCOMP pin was low
     int resolution = 16;                        // the resolution chosen at the start
     int32_t steps = 0;                          // steps made so far
+    std::chrono::system_clock::time_point started{};   // when it started
+    std::chrono::system_clock::time_point lastStep{};  // when it made its last step
 };
 
 struct ProgramState {

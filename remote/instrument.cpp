@@ -5,6 +5,7 @@
 #include "remotelog.h"
 #include "board/primitives.h"
 #include "board/sweeprecord.h"
+#include "datafolder.h"
 #include "runtime/programend.h"
 #include "runtime/runtimeerror.h"
 
@@ -47,8 +48,19 @@ int Session::StatusByte() const
     return stb;
 }
 
+namespace {
+// The data file, and its companion beside it only where the data folder's
+// rules let that name be written too (not a link that leads out, say).
+bool saveInDataFolder(const std::string& path, std::string& why)
+{
+    std::string refused;
+    const bool companion = remote::PathInDataFolder(analysis::CompanionPath(path), refused).has_value();
+    return sweeprecord::SaveDataFile(path, why, nullptr, companion);
+}
+}  // namespace
+
 Instrument::Instrument(PanelMirror& mirror, QObject* parent)
-    : QObject(parent), saveSweep(sweeprecord::SaveDataFile), mirror_(mirror)
+    : QObject(parent), saveSweep(saveInDataFolder), mirror_(mirror)
 {
     sweepTimer_.setInterval(0);
     QObject::connect(&sweepTimer_, &QTimer::timeout, this, [this] { SweepTick(); });

@@ -13,13 +13,14 @@ namespace remote {
 
 std::string SweepFiguresJson(int channel)
 {
-    const analysis::SweepData data = sweeprecord::Readings();
+    analysis::SweepData data = sweeprecord::Readings();
+    const analysis::Chosen chosen = sweeprecord::ChosenConditions(data);
     std::vector<analysis::ChannelAnalysis> results;
     for (int ch = 0; ch < 4; ++ch) {
         if (channel != 4 && ch != channel)
             continue;
-        const std::span<const float> readings(data.volts[static_cast<size_t>(ch)]);
-        results.push_back(analysis::Analyse(readings, sweeprecord::ConditionsOf(ch, readings)));
+        const size_t i = static_cast<size_t>(ch);
+        results.push_back(analysis::Analyse(data.volts[i], chosen.channels[i], chosen.notes[i]));
     }
     std::string json = channel != 4 ? analysis::ChannelJson(channel, results.front()) : analysis::FiguresJson(results);
     // One line of ASCII for the wire (VISA clients read ASCII by default): the

@@ -21,8 +21,8 @@ void TestForm::AnalyseSweep_Click()
                                .arg(QTime::currentTime().toString("HH:mm:ss")) +
                            QString::fromStdString(SimulatedBoardMark());
     AnalysisWindow& window = AnalysisWindow::ForSweep();
-    window.ShowSweep(std::move(data), sweeprecord::RecordedRanges(), sweeprecord::RecordedCoding(),
-                     sweeprecord::RecordedResolution(), source);
+    const analysis::RecordedSweep recorded = sweeprecord::Recorded();
+    window.ShowSweep(std::move(data), &recorded, source);
     window.show();
     window.raise();
     window.activateWindow();

@@ -32,8 +32,14 @@ void WriteFileForm::WriteDataFile()
     // completely written: a failed save loses nothing.
     const std::string path = QFile::encodeName(FileName->text()).toStdString();
     std::string why;
-    if (!sweeprecord::SaveDataFile(path, why)) {
+    std::string companionWhy;
+    if (!sweeprecord::SaveDataFile(path, why, &companionWhy)) {
         WriteFailed = 1;
         MsgBox("Error Creating File", MsgButtons::Ok, MsgIcon::None, ProgramTitle());
+    } else if (!companionWhy.empty()) {
+        // The data file is complete; only what the sweep ran under is missing beside it.
+        MsgBox("The data file was written, but not the file of the sweep's conditions beside it (" + path +
+                   ".json): " + companionWhy + ". Give the range, coding and resolution when analysing it.",
+               MsgButtons::Ok, MsgIcon::Exclamation, ProgramTitle());
     }
 }

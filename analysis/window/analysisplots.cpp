@@ -1,19 +1,17 @@
 // The three plots: thinning the curves to the visible codes, the shared code
-// axis, zoom, the readout under the pointer, and the exports.
+// axis, zoom and the readout under the pointer.
 #include "analysiswindow.h"
 #include "decimate.h"
 #include "plotview.h"
 
 #include "analysis/report.h"
+#include "controls/controlaccess.h"
 
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineSeries>
-#include <QPainter>
-#include <QSvgGenerator>
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <cmath>
@@ -94,7 +92,7 @@ QWidget* AnalysisWindow::buildPlots()
     }
     hover_ = new QLabel("Point at a plot to read the code's volts and errors.", plots_);
     hover_->setObjectName("Readout");
-    hover_->setAccessibleName("Readout at the pointer");
+    ShowsValue(hover_, "Readout at the pointer");
     hover_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     hover_->setMinimumHeight(hover_->fontMetrics().height() * 2 + 4);
     hover_->setWordWrap(true);
@@ -175,7 +173,7 @@ void AnalysisWindow::ShowReadout(double x)
     const int p = static_cast<int>(std::lround(x));
     if (p < 0 || p > fullWidth())
         return;
-    const int digits = (resolution_ + 3) / 4;
+    const int digits = (resolution() + 3) / 4;
     QStringList parts;
     for (int ch = 0; ch < kChannels; ++ch) {
         const size_t i = static_cast<size_t>(ch);
@@ -184,42 +182,15 @@ void AnalysisWindow::ShowReadout(double x)
         const ChannelAnalysis& a = analyses_[i];
         const size_t at = static_cast<size_t>(p);
         const int code = a.conditions.code(p);
-        parts << QString("%1: code 0x%2, %3 (ideal %4), INL %5, DNL %6")
+        parts << QString("%1: code 0x%2, %3 \u00B1 %4 (ideal %5), INL %6, DNL %7")
                      .arg(ChannelLetter(ch))
                      .arg(code, digits, 16, QChar('0'))
-                     .arg(value(a.volts[at], 5, " V"), value(a.conditions.ideal(p), 5, " V"),
+                     .arg(value(a.volts[at], 5, " V"), value(a.uncertainty[at] * 1000, 2, " mV"),
+                          value(a.conditions.ideal(p), 5, " V"),
                           value((inlMethod_->currentIndex() == 1 ? a.inlBestfit : a.inlEndpoint)[at], 2, " LSB"),
                           value(a.dnl[at], 2, " LSB"));
     }
     hover_->setText(QString("Position %1. ").arg(p) + (parts.isEmpty() ? QString("No channel shown.") : parts.join("; ")));
+    AnnounceNumberChange(hover_);
 }
 
-bool AnalysisWindow::ExportCsv(const QString& path, QString* why) const
-{
-    QFile file(path);
-    const std::string text = FiguresCsv(analyses_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !file.flush()) {
-        if (why != nullptr)
-            *why = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-bool AnalysisWindow::ExportPng(const QString& path) const { return plots_->grab().save(path, "PNG"); }
-
-bool AnalysisWindow::ExportSvg(const QString& path) const
-{
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setSize(plots_->size());
-    svg.setViewBox(plots_->rect());
-    svg.setTitle(windowTitle());
-    QPainter painter;
-    if (!painter.begin(&svg))
-        return false;
-    plots_->render(&painter);
-    return painter.end() && QFile(path).size() > 0;
-}

@@ -1,59 +1,30 @@
-// The window's construction, its data and choices, and the table of figures.
+// The window's construction, its data and choices, and opening files.
 #include "analysiswindow.h"
 #include "plotview.h"
 
 #include "analysis/report.h"
+#include "controls/controlaccess.h"
+#include "runtime/msgbox.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
-#include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
 
 using namespace analysis;
 
 namespace {
-
 AnalysisWindow* sweepWindow = nullptr;
 
-struct Row {
-    const char* label;
-    double Figures::*value;  // nullptr: a row of its own kind
-    int decimals;
-};
-
-// The table's rows under the range choice.
-const Row kRows[] = {
-    {"Codes measured", nullptr, 0},
-    {"LSB (mV)", &Figures::lsbMv, 5},
-    {"Measurement step (LSB)", &Figures::measurementStepLsb, 2},
-    {"Offset error (LSB)", &Figures::offsetErrorLsb, 2},
-    {"Offset error (mV)", &Figures::offsetErrorMv, 3},
-    {"Gain error (%)", &Figures::gainErrorPercent, 4},
-    {"INL end-point, max (LSB)", &Figures::inlEndpointMaxLsb, 2},
-    {"INL best-fit, max (LSB)", &Figures::inlBestfitMaxLsb, 2},
-    {"DNL min (LSB)", &Figures::dnlMinLsb, 2},
-    {"DNL max (LSB)", &Figures::dnlMaxLsb, 2},
-    {"Decreasing steps", nullptr, 0},
-};
-
-QString figureText(double v, int decimals)
-{
-    if (!std::isfinite(v))
-        return "n/a";
-    if (v == 0)
-        v = 0;
-    return QString::number(v, 'f', decimals);
-}
-
+QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 }  // namespace
 
 AnalysisWindow::AnalysisWindow(QWidget* parent) : QMainWindow(parent)
@@ -66,13 +37,15 @@ AnalysisWindow::AnalysisWindow(QWidget* parent) : QMainWindow(parent)
     auto* layout = new QVBoxLayout(central);
     source_ = new QLabel(central);
     source_->setObjectName("Source");
-    source_->setAccessibleName("Data shown");
+    source_->setWordWrap(true);
     source_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    ShowsValue(source_, "Data shown");
     error_ = new QLabel(central);
     error_->setObjectName("Error");
-    error_->setAccessibleName("Error");
     error_->setStyleSheet("color: #b00000; font-weight: bold;");
     error_->setWordWrap(true);
+    error_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    ShowsValue(error_, "Error");
     error_->hide();
     layout->addWidget(source_);
     layout->addWidget(error_);
@@ -83,13 +56,13 @@ AnalysisWindow::AnalysisWindow(QWidget* parent) : QMainWindow(parent)
     split->addWidget(buildTable());
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
-    split->setSizes({820, 460});
+    split->setSizes({700, 580});
     layout->addWidget(split, 1);
     setCentralWidget(central);
-    resize(1280, 860);
+    resize(1280, 900);
 
-    for (auto& a : analyses_)
-        a = Analyse({}, Conditions{});
+    for (auto& c : chosen_.notes)
+        c = "no data.";
     recompute();
 }
 
@@ -106,8 +79,9 @@ void AnalysisWindow::buildMenus()
     file->addAction("&Open Data File...", QKeySequence::Open, this, [this] { openFromMenu(); });
     file->addSeparator();
     file->addAction("Export Figures as &CSV...", this, [this] { exportFromMenu("csv"); });
+    file->addAction("Export Every Code as C&SV...", this, [this] { exportFromMenu("codes"); });
     file->addAction("Export Plots as &PNG...", this, [this] { exportFromMenu("png"); });
-    file->addAction("Export Plots as &SVG...", this, [this] { exportFromMenu("svg"); });
+    file->addAction("Export Plots as S&VG...", this, [this] { exportFromMenu("svg"); });
     file->addSeparator();
     file->addAction("&Close", QKeySequence::Close, this, &QWidget::close);
 }
@@ -153,105 +127,68 @@ QWidget* AnalysisWindow::buildControls()
     return row;
 }
 
-QWidget* AnalysisWindow::buildTable()
+void AnalysisWindow::ShowSweep(SweepData data, const RecordedSweep* recorded, const QString& source)
 {
-    auto* panel = new QWidget(this);
-    auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    table_ = new QTableWidget(1 + static_cast<int>(std::size(kRows)), kChannels, panel);
-    table_->setObjectName("Figures");
-    table_->setAccessibleName("Figures per channel");
-    table_->setAccessibleDescription("One column per channel; the first row chooses the channel's output range.");
-    QStringList rows{"Range"};
-    for (const Row& r : kRows)
-        rows << r.label;
-    table_->setVerticalHeaderLabels(rows);
-    QStringList columns;
-    for (int ch = 0; ch < kChannels; ++ch)
-        columns << QString("Channel %1").arg(ChannelLetter(ch));
-    table_->setHorizontalHeaderLabels(columns);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 10);
-    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    for (int ch = 0; ch < kChannels; ++ch) {
-        auto* box = new QComboBox(table_);
-        box->setObjectName(QString("Range%1").arg(ChannelLetter(ch)));
-        box->setAccessibleName(QString("Range of channel %1").arg(ChannelLetter(ch)));
-        for (const Range& r : Ranges())
-            box->addItem(QString::fromUtf8(r.name.data(), static_cast<qsizetype>(r.name.size())));
-        connect(box, &QComboBox::activated, this, [this, ch](int i) { SetRange(ch, i); });
-        table_->setCellWidget(0, ch, box);
-        rangeBoxes_[static_cast<size_t>(ch)] = box;
-        for (int r = 1; r < table_->rowCount(); ++r) {
-            auto* item = new QTableWidgetItem;
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            table_->setItem(r, ch, item);
-        }
-    }
-    table_->setMinimumWidth(440);
-    notes_ = new QLabel(panel);
-    notes_->setObjectName("Notes");
-    notes_->setAccessibleName("Notes on the figures");
-    notes_->setWordWrap(true);
-    notes_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    notes_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    layout->addWidget(table_, 0);
-    layout->addWidget(notes_, 1);
-    table_->setFixedHeight(table_->horizontalHeader()->height() + 2 * table_->frameWidth() +
-                           table_->verticalHeader()->length() + 4);
-    return panel;
+    Chosen chosen = ChooseConditions(data, recorded, "the sweep", {});
+    present(std::move(data), std::move(chosen), source);
 }
 
-void AnalysisWindow::ShowSweep(SweepData data, const RangeChoice& ranges, Coding coding, int resolution,
-                               const QString& source)
-{
-    data_ = std::move(data);
-    for (int ch = 0; ch < kChannels; ++ch)
-        ranges_[static_cast<size_t>(ch)] = ranges[static_cast<size_t>(ch)].value_or(DefaultRange(data_.volts[static_cast<size_t>(ch)]));
-    coding_ = coding;
-    resolution_ = ValidResolution(resolution) ? resolution : 16;
-    sourceText_ = source;
-    error_->clear();
-    error_->hide();
-    xLo_ = 0;
-    xHi_ = fullWidth();
-    recompute();
-}
-
-bool AnalysisWindow::OpenFile(const QString& path, const RangeChoice& ranges, Coding coding, int resolution,
-                              QString* why)
+bool AnalysisWindow::OpenFile(const QString& path, const Choice& choice, QString* why, bool fromMenu)
 {
     SweepData data;
     ReadError error;
-    if (!ReadSweepFile(path.toStdString(), data, error)) {
-        const QString text = QString("Cannot read %1: %2").arg(path, QString::fromStdString(error.Text()));
-        error_->setText(text);
-        error_->show();
+    const std::string file = QFile::encodeName(path).toStdString();
+    if (!ReadSweepFile(file, data, error)) {
+        const QString text = QString("Cannot read %1: %2").arg(path, fromUtf8(error.Text()));
+        showError(text);
+        if (fromMenu)
+            MsgBox(text.toStdString(), MsgButtons::Ok, MsgIcon::Exclamation, windowTitle().toStdString());
         if (why != nullptr)
             *why = text;
         return false;
     }
+    Chosen chosen = ChooseForFile(file, data, choice);
     QString source = QString("%1: %2 lines, %3 swept").arg(QFileInfo(path).fileName()).arg(data.lines).arg(data.samples());
     if (data.unswept() != 0)
         source += QString(" (the last %1 lines, all 0 V, taken as not swept)").arg(data.unswept());
-    ShowSweep(std::move(data), ranges, coding, resolution, source);
+    else if (data.zeroTail != 0)
+        source += QString(" (the last %1 lines read 0 V on every channel, taken as readings)").arg(data.zeroTail);
+    present(std::move(data), std::move(chosen), source);
     setWindowFilePath(path);
     return true;
+}
+
+void AnalysisWindow::present(SweepData data, Chosen chosen, const QString& source)
+{
+    data_ = std::move(data);
+    chosen_ = std::move(chosen);
+    changed_ = {};
+    sourceText_ = source;
+    error_->clear();
+    error_->hide();
+    xLo_ = 0;
+    xHi_ = (1 << chosen_.channels[0].resolution) - 1;
+    recompute();
+}
+
+void AnalysisWindow::showError(const QString& text)
+{
+    error_->setText(text);
+    error_->setVisible(!text.isEmpty());
+    AnnounceNumberChange(error_);
 }
 
 void AnalysisWindow::SetRange(int channel, int range)
 {
     if (channel < 0 || channel >= kChannels || range < 0 || range >= static_cast<int>(Ranges().size()))
         return;
-    ranges_[static_cast<size_t>(channel)] = range;
+    changed_.ranges[static_cast<size_t>(channel)] = range;
     recompute();
 }
 
 void AnalysisWindow::SetCoding(Coding coding)
 {
-    coding_ = coding;
+    changed_.coding = coding;
     recompute();
 }
 
@@ -259,8 +196,8 @@ void AnalysisWindow::SetResolution(int bits)
 {
     if (!ValidResolution(bits))
         return;
-    const double scale = std::ldexp(1.0, bits - resolution_);
-    resolution_ = bits;
+    const double scale = std::ldexp(1.0, bits - resolution());
+    changed_.resolution = bits;
     // Keeps the same stretch of the transfer in view.
     xLo_ *= scale;
     xHi_ *= scale;
@@ -269,18 +206,37 @@ void AnalysisWindow::SetResolution(int bits)
 
 void AnalysisWindow::SetChannelShown(int channel, bool shown) { shown_[static_cast<size_t>(channel)]->setChecked(shown); }
 
-int AnalysisWindow::fullWidth() const { return (1 << resolution_) - 1; }
+int AnalysisWindow::fullWidth() const { return (1 << resolution()) - 1; }
 
 void AnalysisWindow::recompute()
 {
     for (int ch = 0; ch < kChannels; ++ch) {
-        const Conditions c{ranges_[static_cast<size_t>(ch)], coding_, resolution_};
-        Analyse(data_.volts[static_cast<size_t>(ch)], c, analyses_[static_cast<size_t>(ch)]);
-        rangeBoxes_[static_cast<size_t>(ch)]->setCurrentIndex(c.range);
+        const size_t i = static_cast<size_t>(ch);
+        Conditions c = chosen_.channels[i];
+        // What the user changed here, over what was recorded or chosen.
+        QStringList changes;
+        if (changed_.ranges[i] && *changed_.ranges[i] != c.range) {
+            c.range = *changed_.ranges[i];
+            changes << "range " + fromUtf8(std::string(c.span().name));
+        }
+        if (changed_.coding && *changed_.coding != c.coding) {
+            c.coding = *changed_.coding;
+            changes << (c.coding == Coding::Binary ? "straight binary" : "two's complement");
+        }
+        if (changed_.resolution && *changed_.resolution != c.resolution) {
+            c.resolution = *changed_.resolution;
+            changes << QString("%1 bits").arg(c.resolution);
+        }
+        std::string note = chosen_.notes[i];
+        if (!changes.isEmpty())
+            note += " Changed in this window to " + changes.join(", ").toStdString() + ".";
+        Analyse(data_.volts[i], c, analyses_[i], note);
+        rangeBoxes_[i]->setCurrentIndex(c.range);
     }
-    coding_box_->setCurrentIndex(coding_ == Coding::Binary ? 0 : 1);
-    resolution_box_->setCurrentIndex((16 - resolution_) / 2);
+    coding_box_->setCurrentIndex(analyses_[0].conditions.coding == Coding::Binary ? 0 : 1);
+    resolution_box_->setCurrentIndex((16 - resolution()) / 2);
     source_->setText(sourceText_.isEmpty() ? "No data: open a data file from the File menu." : sourceText_);
+    AnnounceNumberChange(source_);
     refreshTable();
     refreshNotes();
     xLo_ = std::clamp(xLo_, 0.0, static_cast<double>(fullWidth()));
@@ -290,50 +246,42 @@ void AnalysisWindow::recompute()
     refreshPlots();
 }
 
-void AnalysisWindow::refreshTable()
-{
-    for (int ch = 0; ch < kChannels; ++ch) {
-        const Figures& f = analyses_[static_cast<size_t>(ch)].figures;
-        for (int r = 0; r < static_cast<int>(std::size(kRows)); ++r) {
-            const Row& row = kRows[r];
-            QString text;
-            if (row.value != nullptr)
-                text = figureText(f.*row.value, row.decimals);
-            else
-                text = QString::number(r == 0 ? f.codes : f.decreasingSteps);
-            QTableWidgetItem* item = table_->item(r + 1, ch);
-            item->setText(text);
-            item->setData(Qt::AccessibleTextRole,
-                          QString("Channel %1, %2: %3").arg(ChannelLetter(ch)).arg(row.label, text));
-        }
-    }
-}
-
 void AnalysisWindow::refreshNotes()
 {
     QStringList notes;
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (const std::string& n : Notes(ch, analyses_[static_cast<size_t>(ch)]))
-            notes << QString::fromStdString(n);
+    if (!sourceText_.isEmpty())
+        for (int ch = 0; ch < kChannels; ++ch)
+            for (const std::string& n : Notes(ch, analyses_[static_cast<size_t>(ch)]))
+                notes << fromUtf8(n);
     notes_->setText(notes.join("\n\n"));
+    AnnounceNumberChange(notes_);
 }
 
 void AnalysisWindow::openFromMenu()
 {
     const QString path = QFileDialog::getOpenFileName(this, "Open Sweep Data File", QString(),
                                                       "Sweep data (*.dat *.csv *.txt);;All files (*)");
-    if (!path.isEmpty())
-        OpenFile(path, {}, coding_, resolution_);
+    if (path.isEmpty())
+        return;
+    Choice choice;
+    choice.coding = analyses_[0].conditions.coding;
+    choice.resolution = resolution();
+    OpenFile(path, choice, nullptr, true);
 }
 
 void AnalysisWindow::exportFromMenu(const QString& what)
 {
-    const QString filter = what == "csv" ? "CSV (*.csv)" : what == "png" ? "PNG image (*.png)" : "SVG image (*.svg)";
-    QString path = QFileDialog::getSaveFileName(this, "Export", "sweep-analysis." + what, filter);
+    const QString filter = what == "png" ? "PNG image (*.png)" : what == "svg" ? "SVG image (*.svg)" : "CSV (*.csv)";
+    const QString suffix = what == "codes" ? "-codes.csv" : "." + (what == "csv" || what == "codes" ? QString("csv") : what);
+    const QString path = QFileDialog::getSaveFileName(this, "Export", "sweep-analysis" + suffix, filter);
     if (path.isEmpty())
         return;
     QString why;
-    const bool ok = what == "csv" ? ExportCsv(path, &why) : what == "png" ? ExportPng(path) : ExportSvg(path);
-    error_->setVisible(!ok);
-    error_->setText(ok ? QString() : QString("Cannot write %1 %2").arg(path, why));
+    const bool ok = what == "csv"     ? ExportCsv(path, &why)
+                    : what == "codes" ? ExportCodesCsv(path, &why)
+                    : what == "png"   ? ExportPng(path, &why)
+                                      : ExportSvg(path, &why);
+    showError(ok ? QString() : QString("Cannot write %1: %2").arg(path, why));
+    if (!ok)
+        MsgBox(error_->text().toStdString(), MsgButtons::Ok, MsgIcon::Exclamation, windowTitle().toStdString());
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The sweep analysis window: the transfer, INL and DNL of the channels the
-// user ticks, on one shared code axis, and the table of figures with the
-// range, coding and resolution they are computed for.
+// user ticks, on one shared code axis, and the table of figures, each with
+// its uncertainty, under the range, coding and resolution the sweep recorded
+// (or the user chose, or the readings suggest), with notes that say which and
+// why a figure is unknown.
+#include "analysis/conditions.h"
 #include "analysis/datafile.h"
 #include "analysis/figures.h"
 
@@ -13,29 +16,29 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineSeries;
+class QPainter;
 class QTableWidget;
 class PlotView;
 
 class AnalysisWindow : public QMainWindow {
     Q_OBJECT
 public:
-    using RangeChoice = std::array<std::optional<int>, analysis::kChannels>;
-
     explicit AnalysisWindow(QWidget* parent = nullptr);
 
     // The window kept for the program's own sweep, created on first use.
     static AnalysisWindow& ForSweep();
 
-    // Shows `data`; a channel without a range gets the one its readings fit
-    // best. `source` says where the data came from.
-    void ShowSweep(analysis::SweepData data, const RangeChoice& ranges, analysis::Coding coding, int resolution,
-                   const QString& source);
-    // Reads a data file and shows it. On failure the window keeps what it
-    // showed and says why, naming the line; so does `why`.
-    bool OpenFile(const QString& path, const RangeChoice& ranges = {},
-                  analysis::Coding coding = analysis::Coding::Binary, int resolution = 16, QString* why = nullptr);
+    // Shows a sweep in memory under what `recorded` (null: nothing) says
+    // it ran under; `source` says where the data came from.
+    void ShowSweep(analysis::SweepData data, const analysis::RecordedSweep* recorded, const QString& source);
+    // Reads a data file, and its companion file when there is one, and shows
+    // them; `choice` serves where nothing recorded the conditions. On failure
+    // the window keeps what it showed and says why, naming the line; so does
+    // `why`. `fromMenu`: the reason goes to a message box as well.
+    bool OpenFile(const QString& path, const analysis::Choice& choice = {}, QString* why = nullptr,
+                  bool fromMenu = false);
 
-    // The user's choices, as the table and the boxes make them.
+    // The user's choices in the window, over what was recorded.
     // The "Open..." menu item's file dialog, as if it had been chosen.
     void AskForFile() { openFromMenu(); }
     void SetRange(int channel, int range);
@@ -43,13 +46,19 @@ public:
     void SetResolution(int bits);
     void SetChannelShown(int channel, bool shown);
 
+    // The figures (one line per channel), every code measured (one line per
+    // position), the plots with legend, file name, ranges and figures.
     bool ExportCsv(const QString& path, QString* why = nullptr) const;
-    bool ExportPng(const QString& path) const;
-    bool ExportSvg(const QString& path) const;
+    bool ExportCodesCsv(const QString& path, QString* why = nullptr) const;
+    bool ExportPng(const QString& path, QString* why = nullptr) const;
+    bool ExportSvg(const QString& path, QString* why = nullptr) const;
 
     const std::array<analysis::ChannelAnalysis, analysis::kChannels>& Analyses() const { return analyses_; }
     const analysis::SweepData& Data() const { return data_; }
     QTableWidget* FiguresTable() const { return table_; }
+    QComboBox* RangeBox(int channel) const { return rangeBoxes_[static_cast<size_t>(channel & 3)]; }
+    QLabel* SourceLabel() const { return source_; }
+    QLabel* ErrorLabel() const { return error_; }
     QLabel* NotesLabel() const { return notes_; }
     QLabel* HoverLabel() const { return hover_; }
     PlotView* TransferPlot() const { return transferView_; }
@@ -65,6 +74,8 @@ private:
     QWidget* buildControls();
     QWidget* buildPlots();
     QWidget* buildTable();
+    void present(analysis::SweepData data, analysis::Chosen chosen, const QString& source);
+    void showError(const QString& text);
     void recompute();
     void refreshTable();
     void refreshPlots();
@@ -72,12 +83,16 @@ private:
     void openFromMenu();
     void exportFromMenu(const QString& what);
     int fullWidth() const;
+    int resolution() const { return analyses_[0].conditions.resolution; }
+    // The export's picture: the source, a legend with each channel's range,
+    // the three plots, the table of figures and the notes.
+    QSize exportSize() const;
+    void paintExport(QPainter& painter) const;
 
     analysis::SweepData data_;
+    analysis::Chosen chosen_;    // as recorded, chosen on opening, or guessed
+    analysis::Choice changed_;   // what the user changed here since
     std::array<analysis::ChannelAnalysis, analysis::kChannels> analyses_;
-    std::array<int, analysis::kChannels> ranges_{};
-    analysis::Coding coding_ = analysis::Coding::Binary;
-    int resolution_ = 16;
     double xLo_ = 0;
     double xHi_ = 65535;
     bool applyingRange_ = false;

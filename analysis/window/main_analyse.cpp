@@ -1,15 +1,19 @@
 // qv4816x-analyse: the figures of a sweep data file, in the analysis window
-// or, with --json, on standard output without any display.
+// or, with --json or --csv, on standard output without any display.
 #include "analysiswindow.h"
 
+#include "analysis/conditions.h"
 #include "analysis/datafile.h"
 #include "analysis/report.h"
+#include "controls/widgetmsgbox.h"
 #include "runtime/cmdline.h"
 #include "runtime/processstart.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -18,10 +22,9 @@ using namespace analysis;
 namespace {
 
 struct Arguments {
-    AnalysisWindow::RangeChoice ranges{};
-    Coding coding = Coding::Binary;
-    int resolution = 16;
+    Choice choice;
     bool json = false;
+    bool csv = false;
     bool open = false;  // no FILE: pick one in a file dialog
     std::string file;
 };
@@ -31,28 +34,43 @@ const cmdline::Program& AnalyseProgram()
     using V = cmdline::Option::Value;
     static const cmdline::Program program{
         "qv4816x-analyse",
-        "[--range R] [--coding binary|twos] [--resolution 16|14|12] [--json] [--open] [FILE]",
+        "[--range R] [--coding binary|twos] [--resolution 16|14|12] [--ignore-companion] [--json | --csv] [--open] "
+        "[FILE]",
         "\n"
         "Shows the transfer, INL and DNL of the four channels of a sweep data file,\n"
-        "and the figures a datasheet quotes: offset and gain error, INL (end-point\n"
-        "and best-fit), DNL, decreasing steps, and the ADC's measurement step.",
-        "Without --json the analysis window opens, on FILE when given (with --open\n"
-        "and no FILE, on the file picked in a file dialog).\n"
-        "Exit status: 0 on success, 2 for a bad option or a file that cannot be read.",
+        "and the figures a datasheet quotes, each with its uncertainty: offset, gain,\n"
+        "zero-scale, full-scale and bipolar-zero error, INL (end-point and best-fit),\n"
+        "DNL, decreasing steps, and the ADC's measurement step. A figure the data\n"
+        "cannot support is left out, and a note says why.\n"
+        "\n"
+        "The range, coding and resolution come from the companion file FILE.json\n"
+        "that the program saves beside every data file; where there is none, from\n"
+        "the options below; the range, when not given either, is guessed from the\n"
+        "readings. The notes say which.",
+        "Without --json or --csv the analysis window opens, on FILE when given (with\n"
+        "--open and no FILE, on the file picked in a file dialog); that needs a\n"
+        "display.\n"
+        "Exit status: 0 when the file was read (whatever its figures), 2 for a bad\n"
+        "option, a file that cannot be read, or no display for the window.",
         cmdline::PackageVersion(),
         {
             {"range", V::Required, "R",
              "output range of every channel (+5V, +10V, +10.8V, +-5V,\n"
              "+-10V, +-10.8V; \"\xC2\xB1\" for \"+-\" too), or per channel:\n"
-             "A=+-10V,B=+5V. Default: the range whose span fits the\n"
-             "channel's lowest and highest reading best."},
+             "A=+-10V,B=+5V"},
             {"coding", V::Required, "C",
              "binary (default) or twos (two's complement; bipolar\n"
              "ranges only)"},
             {"resolution", V::Required, "N", "16 (default), 14 or 12 bits"},
+            {"ignore-companion", V::None, {}, "leave the companion file aside: the options above and\nguesses only"},
             {"json", V::None, {},
-             "print the figures as one JSON object and open nothing\n"
-             "(needs no display); notes go to standard error"},
+             "print the figures, their uncertainties and the notes as\n"
+             "one JSON object and open nothing (needs no display);\n"
+             "the notes go to standard error as well"},
+            {"csv", V::None, {},
+             "print one line per code measured (channel, position,\n"
+             "code, volts, spread, readings, uncertainty, ideal volts,\n"
+             "INL both ways, DNL) and open nothing"},
             {"open", V::None, {}, "without FILE: ask for the file in a file dialog"},
         },
         1,
@@ -77,25 +95,40 @@ int parse(int argc, char** argv, Arguments& args)
         std::string why;
         if (name == "json") {
             args.json = true;
+        } else if (name == "csv") {
+            args.csv = true;
         } else if (name == "open") {
             args.open = true;
+        } else if (name == "ignore-companion") {
+            args.choice.overRecord = true;
         } else if (name == "range") {
-            if (!ParseRangeList(value, args.ranges, why))
+            if (!ParseRangeList(value, args.choice.ranges, why))
                 return cmdline::Fail(AnalyseProgram(), "--range: " + why);
         } else if (name == "coding") {
             const auto coding = CodingFromText(value);
             if (!coding)
                 return cmdline::Fail(AnalyseProgram(), "--coding: '" + value + "' is neither binary nor twos");
-            args.coding = *coding;
+            args.choice.coding = *coding;
         } else if (name == "resolution") {
             if (value != "16" && value != "14" && value != "12")
                 return cmdline::Fail(AnalyseProgram(), "--resolution: '" + value + "' is not 16, 14 or 12");
-            args.resolution = std::stoi(value);
+            args.choice.resolution = std::stoi(value);
         }
     }
+    if (args.json && args.csv)
+        return cmdline::Fail(AnalyseProgram(), "--json or --csv, not both");
     if (!parsed.operands.empty())
         args.file = parsed.operands.front();
     return -1;
+}
+
+// Whether Qt can open a window here: a platform chosen, or an X or Wayland display.
+bool haveDisplay()
+{
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* v = std::getenv(name); v != nullptr && *v != '\0')
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -112,26 +145,28 @@ int main(int argc, char** argv)
         if (!ReadSweepFile(args.file, data, error))
             return fail(args.file + ": " + error.Text());
     }
-    if (args.json) {
+    if (args.json || args.csv) {
         if (args.file.empty())
-            return cmdline::Fail(AnalyseProgram(), "--json needs a FILE");
+            return cmdline::Fail(AnalyseProgram(), std::string(args.json ? "--json" : "--csv") + " needs a FILE");
+        const Chosen chosen = ChooseForFile(args.file, data, args.choice);
         std::array<ChannelAnalysis, kChannels> channels;
-        for (int ch = 0; ch < kChannels; ++ch) {
-            const size_t i = static_cast<size_t>(ch);
-            const Conditions c{args.ranges[i].value_or(DefaultRange(data.volts[i])), args.coding, args.resolution};
-            channels[i] = Analyse(data.volts[i], c);
-            for (const std::string& note : Notes(ch, channels[i]))
+        for (size_t i = 0; i < kChannels; ++i) {
+            Analyse(data.volts[i], chosen.channels[i], channels[i], chosen.notes[i]);
+            for (const std::string& note : Notes(static_cast<int>(i), channels[i]))
                 std::fprintf(stderr, "note: %s\n", note.c_str());
         }
-        const std::string json = FiguresJson(channels);
-        std::fwrite(json.data(), 1, json.size(), stdout);
+        const std::string out = args.json ? FiguresJson(channels) : CodesCsv(channels);
+        std::fwrite(out.data(), 1, out.size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
+    if (!haveDisplay())
+        return fail("no display to open the window on: use --json or --csv to print the figures (see --help)");
 
     QApplication app(argc, argv);
+    UseWidgetMessageBoxes();
     AnalysisWindow window;
     if (!args.file.empty())
-        window.OpenFile(QString::fromStdString(args.file), args.ranges, args.coding, args.resolution);
+        window.OpenFile(QFile::decodeName(args.file.c_str()), args.choice);
     window.show();
     if (args.file.empty() && args.open)
         QTimer::singleShot(0, &window, [&window] { window.AskForFile(); });

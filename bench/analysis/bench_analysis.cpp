@@ -89,7 +89,7 @@ void BM_WindowFirstPaint(benchmark::State& state)
     const SweepData data = fullSweep();
     for (auto _ : state) {
         AnalysisWindow window;
-        window.ShowSweep(data, {}, Coding::Binary, 16, "bench");
+        window.ShowSweep(data, nullptr, "bench");
         window.show();
         benchmark::DoNotOptimize(window.grab());
         state.PauseTiming();

@@ -4,6 +4,8 @@
 #include "analysis/datafile.h"
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
@@ -44,6 +46,10 @@ TEST(Reader, RefusesMalformedLinesNamingThem)
         {good + " 2, 1, 2, 3, 4\r\r\n", 3, "channel D"},
         {good + " 2, 1E39, 2, 3, 4\r\n", 3, "out of range"},
         {std::string("\0 0,1,2,3,4\n", 12), 1, "not an index"},
+        {"index,A,B,C,D\r\n" + good, 1, "line 1 holds names, not a sweep: 'index,A,B,C,D'; a sweep data file has no header"},
+        {good + " 2, 1, 2, 3, 4", 3, "line 3: the file ends inside this line, with no line end: it was cut short"},
+        {good + " 2, 1, 2.5", 3, "with no line end"},
+        {good + " 2, 1, 2, 3, 4\r", 3, "with no line end"},
     };
     for (const auto& c : cases) {
         SweepData data;
@@ -61,28 +67,67 @@ TEST(Reader, RefusesMalformedLinesNamingThem)
     ReadError error;
     EXPECT_FALSE(read(tooLong, data, error));
     EXPECT_EQ(error.line, 65537u);
-    EXPECT_FALSE(ReadSweepFile("/nonexistent/sweep.dat", data, error));
-    EXPECT_EQ(error.line, 0u);
 }
 
-TEST(Reader, TakesEveryNumberFormAndLeavesTheUnsweptTail)
+TEST(Reader, TakesEveryNumberFormAndTellsTheUnsweptTail)
 {
-    // LF or CR LF, no line end after the last line, the forms the writer may use.
-    const std::string text = " 0,.5,-.5, 5., 1.5E+07\n1,-2.441406E-09,1e-3, 0,-0\r\n 2, 0, 0, 0, 0\r\n 3, 0, 0, 0, 0";
+    // LF or CR LF, the forms the writer may use.
+    const std::string text = " 0,.5,-.5, 5., 1.5E+07\n1,-2.441406E-09,1e-3, 5,-0\r\n 2, 0, 0, 0, 0\r\n 3, 0, 0, 0, 0\n";
     SweepData data;
     ReadError error;
     ASSERT_TRUE(read(text, data, error)) << error.Text();
     EXPECT_EQ(data.lines, 4u);
-    EXPECT_EQ(data.samples(), 2u);  // the trailing all-zero lines were not swept
+    EXPECT_EQ(data.samples(), 2u);  // a stop: from 5 V and more to exact zeros
+    EXPECT_EQ(data.zeroTail, 2u);
     EXPECT_EQ(data.volts[0][0], 0.5f);
     EXPECT_EQ(data.volts[1][0], -0.5f);
     EXPECT_EQ(data.volts[3][0], 1.5e7f);
     EXPECT_EQ(data.volts[0][1], -2.441406e-9f);
-    // An all-zero line followed by a swept one is kept.
-    ASSERT_TRUE(read(" 0, 0, 0, 0, 0\n 1, 0, 0, 0, 1\n", data, error));
-    EXPECT_EQ(data.samples(), 2u);
-    ASSERT_TRUE(read(" 0, 0, 0, 0, 0\n", data, error));
-    EXPECT_EQ(data.samples(), 0u);
+    // The sweep's record of its steps decides where it knows them.
+    data.TakeSteps(3);
+    EXPECT_EQ(data.samples(), 3u);
+    EXPECT_EQ(data.volts[2][2], 0.0f);
+    data.TakeSteps(99);
+    EXPECT_EQ(data.samples(), 4u);
+
+    // Zeros that follow readings near 0 V (a board whose outputs read 0 V
+    // throughout, or end there) are readings; so are zeros mid-file.
+    const struct {
+        const char* text;
+        size_t samples;
+    } tails[] = {
+        {" 0, 0, 0, 0, 0\n 1, 0, 0, 0, 1\n", 2},
+        {" 0, 0, 0, 0, 0\n", 1},
+        {" 0, 0.002441406, 0, 0,-0.002441406\n 1, 0, 0, 0, 0\n", 2},
+        {" 0,-9.997559, 0, 0, 0\n 1, 0.007324219, 0, 0, 0\n 2, 0, 0, 0, 0\n", 2},
+    };
+    for (const auto& t : tails) {
+        ASSERT_TRUE(read(t.text, data, error)) << error.Text();
+        EXPECT_EQ(data.samples(), t.samples) << t.text;
+    }
+}
+
+TEST(Reader, RefusesWhatIsNotARegularFileWithoutOpeningIt)
+{
+    // A FIFO nobody writes to would block an open for reading.
+    const std::string dir = QV_TEST_SCRATCH;
+    const std::string fifo = dir + "/reader.fifo";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> cases[] = {
+        {fifo, "cannot read: it is a FIFO (named pipe), not a data file"},
+        {dir, "cannot read: it is a directory, not a data file"},
+        {"/dev/null", "cannot read: it is a device, not a data file"},
+        {dir + "/missing.dat", "cannot open: No such file or directory"},
+    };
+    for (const auto& [path, says] : cases) {
+        SweepData data;
+        ReadError error;
+        EXPECT_FALSE(ReadSweepFile(path, data, error));
+        EXPECT_EQ(error.line, 0u);
+        EXPECT_EQ(error.Text(), says);
+    }
+    ::unlink(fifo.c_str());
 }
 
 TEST(Reader, GivesBackWhatTheWriterSaved)

@@ -1,6 +1,8 @@
 // The analysis window offscreen: on a file, its plots, table, choices,
-// zoom, readout and exports; and "Analyse Sweep" in the test window on the
-// program's own sweep of a simulated board with static errors.
+// zoom, readout, exports and what assistive technology reads of it; and
+// "Analyse Sweep" in the test window on the program's own sweep of a
+// simulated 12-bit board with static errors, saved and read back from the
+// file alone.
 #include "analysis/window/analysiswindow.h"
 #include "analysis/window/decimate.h"
 #include "analysis/window/plotview.h"
@@ -8,14 +10,17 @@
 #include "board/ops.h"
 #include "board/primitives.h"
 #include "harness.h"
+#include "runtime/msgbox.h"
 #include "testwindow/testform.h"
 #include "testwindow/writefileform.h"
 
+#include <QAccessible>
 #include <QChart>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTableWidget>
@@ -47,6 +52,36 @@ QString writeRamps(const QTemporaryDir& dir)
 
 QString cell(const AnalysisWindow& w, int row, int channel) { return w.FiguresTable()->item(row, channel)->text(); }
 
+// The table's rows by their header.
+int row(const AnalysisWindow& w, const QString& label)
+{
+    for (int r = 0; r < w.FiguresTable()->rowCount(); ++r)
+        if (w.FiguresTable()->verticalHeaderItem(r)->text() == label)
+            return r;
+    return -1;
+}
+
+// What assistive technology finds below the window: every name, value and
+// description of its accessible tree, one line per element.
+QStringList accessibleTexts(QWidget* window)
+{
+    QStringList out;
+    std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* a, int depth) {
+        if (a == nullptr || depth > 40)
+            return;
+        out << a->text(QAccessible::Name) + " | " + a->text(QAccessible::Value) + " | " + a->text(QAccessible::Description);
+        for (int i = 0; i < a->childCount(); ++i)
+            walk(a->child(i), depth + 1);
+    };
+    walk(QAccessible::queryAccessibleInterface(window), 0);
+    return out;
+}
+
+bool reaches(const QStringList& texts, const QString& text)
+{
+    return std::any_of(texts.begin(), texts.end(), [&](const QString& t) { return t.contains(text); });
+}
+
 QList<QLineSeries*> shownSeries(PlotView* view)
 {
     QList<QLineSeries*> out;
@@ -62,6 +97,8 @@ class AnalysisWindowTest : public QObject {
     QTemporaryDir dir;
 
 private slots:
+    void initTestCase() { harness::Setup(true, false); }
+
     void decimationKeepsEveryColumnsExtremes()
     {
         std::vector<double> y(10000, 0.0);
@@ -85,28 +122,48 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.OpenFile(writeRamps(dir)));
-        // The ranges the readings fit best, and the figures of ideal ramps.
+        // No companion: the ranges guessed from the readings, and the figures
+        // of ideal ramps, each with its uncertainty.
         const int fitting[] = {0, 1, 3, 4};
+        const int inl = row(w, "INL best-fit, max (LSB)");
         for (int ch = 0; ch < 4; ++ch) {
-            QCOMPARE(w.Analyses()[static_cast<size_t>(ch)].conditions.range, fitting[ch]);
-            QCOMPARE(cell(w, 1, ch), QString("65536"));
-            QVERIFY(std::abs(cell(w, 8, ch).toDouble()) <= 0.02);  // best-fit INL of seven-digit readings
+            const auto& a = w.Analyses()[static_cast<size_t>(ch)];
+            QCOMPARE(a.conditions.range, fitting[ch]);
+            QCOMPARE(cell(w, row(w, "Codes measured"), ch), QString("65536"));
+            QVERIFY(std::abs(a.figures.inlBestfitMaxLsb.value) <= 0.02);  // seven-digit readings
+            QVERIFY(cell(w, inl, ch).contains(QString::fromUtf8(" \u00B1 ")));
+            QVERIFY(a.notes[0].starts_with("straight binary and 16 bits assumed, as nothing recorded them; range guessed"));
         }
+        QCOMPARE(cell(w, 0, 2), QString::fromUtf8("\u00B15V"));
+        QCOMPARE(cell(w, row(w, "Bipolar-zero error (mV)"), 0), QString("n/a"));  // unipolar
         QCOMPARE(shownSeries(w.TransferPlot()).size(), 4);
         for (auto* s : shownSeries(w.TransferPlot()))
             QVERIFY(s->count() <= 2 * w.TransferPlot()->width());
-        QVERIFY(w.FiguresTable()->item(6, 0)->data(Qt::AccessibleTextRole).toString().startsWith("Channel A, Gain error"));
 
-        // A range chosen in the table recomputes at once: +5V data read as ±5V.
-        auto* rangeA = qobject_cast<QComboBox*>(w.FiguresTable()->cellWidget(0, 0));
-        QCOMPARE(rangeA->accessibleName(), QString("Range of channel A"));
-        rangeA->setCurrentIndex(3);
-        emit rangeA->activated(3);
+        // What a screen reader reaches: the header, every figure with its
+        // uncertainty, each channel's range box with its range, the notes.
+        const QStringList texts = accessibleTexts(&w);
+        QVERIFY(reaches(texts, "Data shown ramps.dat: 65536 lines"));
+        QVERIFY(reaches(texts, QString::fromUtf8("\u00B15V | \u00B15V | Range of channel C")));
+        QVERIFY(reaches(texts, "Channel D, Gain error (%): " + cell(w, row(w, "Gain error (%)"), 3)));
+        QVERIFY(reaches(texts, "Notes on the figures Channel A: straight binary and 16 bits assumed"));
+        QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(w.FiguresTable())->tableInterface();
+        QVERIFY(table != nullptr);
+        QCOMPARE(table->cellAt(row(w, "Offset error (mV)"), 1)->text(QAccessible::Name),
+                 "Channel B, Offset error (mV): " + cell(w, row(w, "Offset error (mV)"), 1));
+
+        // A range chosen recomputes at once: +5V data read as ±5V is no
+        // transfer of that range, and the notes say both.
+        QCOMPARE(w.RangeBox(0)->accessibleDescription(), QString("Range of channel A"));
+        w.RangeBox(0)->setCurrentIndex(3);
+        emit w.RangeBox(0)->activated(3);
         QCOMPARE(w.Analyses()[0].conditions.range, 3);
-        QCOMPARE(cell(w, 4, 0).toDouble(), 5000 / (10000.0 / 65536));  // 5 V offset, in LSB
+        QCOMPARE(cell(w, row(w, "Offset error (LSB)"), 0), QString("n/a"));
+        QVERIFY(w.NotesLabel()->text().contains("Changed in this window to range " + QString::fromUtf8("\u00B1") + "5V."));
+        QVERIFY(w.NotesLabel()->text().contains("Channel A: the output rises by 5.000 V"));
         w.SetCoding(analysis::Coding::TwosComplement);
-        QVERIFY(cell(w, 11, 3).toInt() == 1);  // the ±10V ramp now steps down once
-        QVERIFY(w.NotesLabel()->text().contains("Channel D: the board's ADC measures in steps of 8.0 LSB"));
+        QCOMPARE(cell(w, row(w, "Decreasing steps"), 3).toInt(), 1);  // the ±10V ramp now steps down once
+        QVERIFY(w.NotesLabel()->text().contains("Channel B: the board's ADC measures in steps of 16.0 LSB"));
         w.SetResolution(12);
         QCOMPARE(cell(w, 1, 1), QString("4096"));
         QVERIFY(!w.NotesLabel()->text().contains("steps of"));  // one LSB at 12 bits is no finer than the ADC
@@ -119,36 +176,63 @@ private slots:
         QVERIFY(shownSeries(w.TransferPlot()).isEmpty() || shownSeries(w.TransferPlot())[0]->count() <= 103);
         w.ShowReadout(150);
         QVERIFY(w.HoverLabel()->text().startsWith("Position 150. A: code 0x"));
+        QVERIFY(reaches(accessibleTexts(&w), "Readout at the pointer Position 150."));
         QTest::mouseDClick(w.TransferPlot()->viewport(), Qt::LeftButton);
         QCOMPARE(w.VisibleCodes(), std::make_pair(0.0, 4095.0));
 
-        // Exports.
+        // Exports: the figures, every code, and pictures with the file's
+        // name, a legend with the ranges and the table, but no readout.
         QVERIFY(w.ExportCsv(dir.filePath("f.csv")));
         QFile csv(dir.filePath("f.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly) && csv.readAll().count("\r\n") == 5);
+        QVERIFY(w.ExportCodesCsv(dir.filePath("codes.csv")));
+        QFile codes(dir.filePath("codes.csv"));
+        QVERIFY(codes.open(QIODevice::ReadOnly));
+        const QByteArray codeLines = codes.readAll();
+        QCOMPARE(codeLines.count("\r\n"), 1 + 4 * 4096);
+        QVERIFY(codeLines.startsWith("channel,position,code,volts_v,"));
         QVERIFY(w.ExportPng(dir.filePath("p.png")));
-        QVERIFY(!QImage(dir.filePath("p.png")).isNull());
+        QVERIFY(QImage(dir.filePath("p.png")).width() > w.TransferPlot()->width() + w.FiguresTable()->width());
         QVERIFY(w.ExportSvg(dir.filePath("p.svg")));
-        QFile svg(dir.filePath("p.svg"));
-        QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+        QFile svgFile(dir.filePath("p.svg"));
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        const QString svg = QString::fromUtf8(svgFile.readAll());
+        QVERIFY(svg.contains("<svg") && svg.contains("ramps.dat"));
+        QVERIFY(svg.contains("Channel A, " + QString::fromUtf8("\u00B1") + "5V, two's complement, 12 bits"));
+        QVERIFY(!svg.contains("Channel B, +10V"));  // not shown
+        QVERIFY(svg.contains("Decreasing steps") && svg.contains("INL best-fit, max (LSB)"));
+        QVERIFY(!svg.contains("Position 150"));
         QString why;
         QVERIFY(!w.ExportCsv(dir.filePath("no/such/dir.csv"), &why) && !why.isEmpty());
 
-        // An unreadable file: the line is named and the data shown stays.
+        // An unreadable file: the line is named and the data shown stays;
+        // from the menu, a message box says it as well.
         QFile bad(dir.filePath("bad.dat"));
         bad.open(QIODevice::WriteOnly);
         bad.write(" 0, 1, 2, 3, 4\n 1, 1, x, 3, 4\n");
         bad.close();
-        QVERIFY(!w.OpenFile(bad.fileName(), {}, analysis::Coding::Binary, 16, &why));
+        QVERIFY(!w.OpenFile(bad.fileName(), {}, &why));
         QVERIFY(why.contains("line 2: channel B ' x' is not a number"));
         QCOMPARE(w.Analyses()[2].figures.codes, 4096);
+        QVERIFY(reaches(accessibleTexts(&w), "Error Cannot read " + bad.fileName() + ": line 2"));
+        QFile named(dir.filePath("index.csv"));
+        named.open(QIODevice::WriteOnly);
+        named.write("index,A,B,C,D\r\n 0, 1, 2, 3, 4\r\n");
+        named.close();
+        harness::ShownBoxes().clear();
+        QVERIFY(!w.OpenFile(named.fileName(), {}, &why, true));
+        QCOMPARE(harness::ShownBoxes().size(), size_t{1});
+        QCOMPARE(harness::ShownBoxes()[0].text, ("Cannot read " + named.fileName() +
+                                                 ": line 1 holds names, not a sweep: 'index,A,B,C,D'; a sweep "
+                                                 "data file has no header line, only index, A, B, C, D on every line")
+                                                    .toStdString());
     }
 
     // The program's sweep of a 12-bit board with static errors, channels on
-    // +5V, ±5V, +5V, ±5V, shows the errors back through "Analyse Sweep".
+    // +5V, ±5V, +5V, ±5V, shows the errors back through "Analyse Sweep"; saved
+    // from the test window, the file alone analyses as 12-bit on those ranges.
     void analyseSweepShowsTheBoardsErrors()
     {
-        harness::Setup(true, false);
         AttachPanel(&pulse, nullptr);
         Board().ConnectStep();
         State.ResolutionBits = 12;
@@ -168,24 +252,42 @@ private slots:
         WriteFileForm::Open().close();
         QTest::mouseClick(form.AnalyseSweep, Qt::LeftButton);
         QCOMPARE(AnalysisWindow::ForSweep().Analyses()[0].figures.codes, 0);
-        QVERIFY(AnalysisWindow::ForSweep().NotesLabel()->text().startsWith("Channel A: no codes were measured"));
+        QVERIFY(AnalysisWindow::ForSweep().NotesLabel()->text().startsWith(
+            "Channel A: range +5V, straight binary and 12 bits as the sweep recorded them.\n\n"
+            "Channel A: no codes were measured"));
 
         QTest::mouseClick(form.Command1, Qt::LeftButton);
-        WriteFileForm::Open().close();
+        WriteFileForm& writer = WriteFileForm::Open();
+        const QString path = dir.filePath("sweep12.dat");
+        writer.FileName->setText(path);
+        writer.Command1_Click();
+        writer.close();
         QTest::mouseClick(form.AnalyseSweep, Qt::LeftButton);
         AnalysisWindow& w = AnalysisWindow::ForSweep();
         QVERIFY(w.isVisible());
         QCOMPARE(w.Data().samples(), size_t{65536});
-        for (int ch = 0; ch < 4; ++ch) {
-            const auto& a = w.Analyses()[static_cast<size_t>(ch)];
-            QCOMPARE(a.conditions.range, ranges[ch]);
-            QCOMPARE(a.conditions.resolution, 12);
-            const double step = a.figures.measurementStepLsb;
-            QVERIFY2(std::abs(a.figures.offsetErrorMv - 5) <= 2.45, qPrintable(QString::number(a.figures.offsetErrorMv)));
-            QVERIFY2(std::abs(a.figures.gainErrorPercent - 0.03) <= 0.1, qPrintable(QString::number(a.figures.gainErrorPercent)));
-            QVERIFY2(std::abs(a.figures.inlEndpointMaxLsb - 12) <= step,
-                     qPrintable(QString::number(a.figures.inlEndpointMaxLsb)));
-        }
+
+        AnalysisWindow fromFile;
+        QVERIFY(fromFile.OpenFile(path));
+        for (const AnalysisWindow* shown : std::vector<const AnalysisWindow*>{&w, &fromFile})
+            for (int ch = 0; ch < 4; ++ch) {
+                const auto& a = shown->Analyses()[static_cast<size_t>(ch)];
+                QCOMPARE(a.conditions.range, ranges[ch]);
+                QCOMPARE(a.conditions.resolution, 12);
+                const auto within = [](const analysis::Figure& f, double truth) {
+                    return f.known() && std::abs(f.value - truth) <= f.uncertainty;
+                };
+                QVERIFY2(within(a.figures.offsetErrorMv, 5), qPrintable(QString::number(a.figures.offsetErrorMv.value)));
+                QVERIFY2(within(a.figures.gainErrorPercent, 0.03), qPrintable(QString::number(a.figures.gainErrorPercent.value)));
+                QVERIFY2(within(a.figures.inlEndpointMaxLsb, 12), qPrintable(QString::number(a.figures.inlEndpointMaxLsb.value)));
+            }
+        QVERIFY(fromFile.Analyses()[0].notes[0].starts_with("range +5V, straight binary and 12 bits as the "
+                                                            "companion file sweep12.dat.json recorded them."));
+        QFile companion(path + ".json");
+        QVERIFY(companion.open(QIODevice::ReadOnly));
+        const QByteArray text = companion.readAll();
+        QVERIFY(text.contains("\"part\": \"QV4812X\"") && text.contains("\"steps\": 65536"));
+        QVERIFY(text.contains("\"board\": {\"simulated\": true, \"options\": \"only,resolution=12,offset-mv=5"));
     }
 };
 

@@ -35,6 +35,7 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -222,6 +223,10 @@ private slots:
         QCOMPARE(all.size(), 4);
         QCOMPARE(QJsonDocument::fromJson(Run("SWE:ANAL? C").toUtf8()).object(), all[2].toObject());
         QVERIFY(all[0].toObject()["codes"].toInt() <= done);
+        // The notes travel, ASCII only: the conditions as the sweep recorded them first.
+        QVERIFY(all[0].toObject()["notes"].toArray()[0].toString().contains("as the sweep recorded them"));
+        const QString wire = Run("SWE:ANAL?");
+        QVERIFY(std::all_of(wire.cbegin(), wire.cend(), [](QChar c) { return c.unicode() < 128; }));
     }
 
     void tcpClientsLongLinesBinaryAndTheLimit()
@@ -380,6 +385,7 @@ private slots:
         QVERIFY(QFile::link(outside, data + "/out"));
         QVERIFY(QFile::link(outside + "/target.dat", data + "/leads-out.dat"));
         QVERIFY(QFile::link(data + "/sub/kept.dat", data + "/stays-in.dat"));
+        QVERIFY(QFile::link(outside + "/c.dat.json", data + "/c.dat.json"));  // the companion's name leads out
         QFile kept(data + "/sub/kept.dat");
         QVERIFY(kept.open(QIODevice::WriteOnly));
         kept.close();
@@ -404,6 +410,7 @@ private slots:
             {"a.dat", ""},
             {data + "/sub/b.dat", ""},
             {"stays-in.dat", ""},
+            {"c.dat", ""},
         };
         for (const auto& row : rows) {
             QCOMPARE(Run("SWE:SAVE \"" + row.name + "\""), QString());
@@ -415,6 +422,7 @@ private slots:
         }
         QCOMPARE(QDir(outside).entryList(QDir::Files), QStringList());
         QVERIFY(QFileInfo(data + "/a.dat").size() > 0 && QFileInfo(data + "/sub/b.dat").size() > 0);
+        QVERIFY(QFileInfo(data + "/a.dat.json").size() > 0 && QFileInfo(data + "/c.dat").size() > 0);
         QVERIFY(QFileInfo(data + "/pipe").isFile() == false && !QFile::exists("/etc/qv-test.dat"));
     }
 };
