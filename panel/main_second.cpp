@@ -4,11 +4,13 @@
 #include "panel/mainform.h"
 #include "panel/options.h"
 #include "panel/remotefollow.h"
+#include "runtime/processstart.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    PrepareProcess();
     PanelOptions options;
     if (const int status = ParsePanelOptions(SecondEdition(), argc, argv, options); status >= 0)
         return status;

@@ -4,6 +4,7 @@
 #include "runtime/cmdline.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -28,7 +29,7 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
     using V = cmdline::Option::Value;
     const cmdline::Program program{
         ProgramName(argc > 0 ? argv[0] : nullptr),
-        "[--simulate] [--remote[=HOST:PORT]]",
+        "[--simulate] [--remote[=HOST:PORT]] [--idle-timeout=SECONDS]",
         std::string("The register panel of the QV4816X evaluation board (") + edition.title + ").",
         "Qt's own options are taken too: -platform NAME, -style NAME,\n"
         "-stylesheet FILE, -display DISPLAY, -geometry G, -reverse.\n"
@@ -40,6 +41,11 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
              "serve the SCPI commands of qv4816x-scpi while the\n"
              "panel runs (default 127.0.0.1:5025; port 0 picks a\n"
              "free one, printed on standard error)"},
+            {"idle-timeout", V::Required, "SECONDS",
+             "with --remote: close a client that sends nothing\n"
+             "and takes no answer for this long (default 300;\n"
+             "0 never), unless a sweep or self-test runs or it\n"
+             "waits for one"},
             {"simulate", V::None, {},
              "work with the simulated board, which behaves like\n"
              "the device (without it, or EVLINK_SIM, only a real\n"
@@ -63,5 +69,12 @@ int ParsePanelOptions(const Edition& edition, int argc, const char* const* argv,
     out.simulate = parsed.Has("simulate");
     out.remote = parsed.Has("remote");
     out.remoteAddress = parsed.Value("remote").value_or("");
+    if (const auto idle = parsed.Value("idle-timeout")) {
+        char* end = nullptr;
+        const long seconds = std::strtol(idle->c_str(), &end, 10);
+        if (idle->empty() || *end != '\0' || seconds < 0 || seconds > 24L * 3600 * 365)
+            return cmdline::Fail(program, "--idle-timeout needs a number of seconds, 0 or more");
+        out.idleSeconds = static_cast<int>(seconds);
+    }
     return -1;
 }

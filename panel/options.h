@@ -10,6 +10,7 @@ struct PanelOptions {
     bool remote = false;        // --remote[=HOST:PORT]
     std::string remoteAddress;  // empty: 127.0.0.1:5025
     bool simulate = false;      // --simulate (board/identity.h reads it too)
+    int idleSeconds = -1;       // --idle-timeout=SECONDS; -1: the server's default
 };
 
 // Parses argv for the program of `edition`; -1 to go on, otherwise the status

@@ -17,7 +17,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <cmath>
-#include <csignal>
 
 namespace {
 
@@ -30,9 +29,6 @@ void stopIfEnded()
 
 bool ProgramStart()
 {
-    // Under a file-size limit a save then fails with its message instead of
-    // ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     UseWidgetMessageBoxes();
     SetStartValues();
     MainForm& form = MainForm::Instance();

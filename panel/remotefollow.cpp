@@ -208,6 +208,8 @@ bool StartRemoteIfAsked(const PanelOptions& options)
         QObject::connect(server, &remote::Server::ClientsChanged, &form,
                          [&form](int clients) { ShowClients(form, clients); });
     }
+    if (options.idleSeconds >= 0)
+        server->SetIdleSeconds(options.idleSeconds);
     QString error;
     if (!server->Listen(where, error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));

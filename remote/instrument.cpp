@@ -66,39 +66,63 @@ Instrument::Instrument(PanelMirror& mirror, QObject* parent)
     QObject::connect(&sweepTimer_, &QTimer::timeout, this, [this] { SweepTick(); });
 }
 
-bool Instrument::RunText(Session& session, std::string_view text, LineRun& line, std::string& reply)
+void Instrument::Begin(Session& session, LineRun& line, std::string text)
 {
-    line = LineRun{};
-    session.line.assign(text);
+    session.line = text;
     ++session.lineNumber;
-    line.commands = scpi::ParseLine(text);
-    return Run(session, line, reply);
+    line = LineRun{};
+    line.parser = scpi::LineParser(std::move(text));
+}
+
+Instrument::Progress Instrument::Next(Session& session, LineRun& line, std::string& out)
+{
+    auto lineDone = [&] {
+        if (line.answered)
+            out += '\n';
+        line.answered = false;
+        line.parser = scpi::LineParser(std::string());
+        session.line.clear();
+        return Progress::LineDone;
+    };
+    if (!line.waits && !line.parser.Next(line.command))
+        return lineDone();
+    std::string answer;
+    Ctx ctx{session, line.command, answer};
+    const Step step = Execute(ctx);
+    line.waits = step == Step::Wait;
+    if (line.waits)
+        return Progress::Waits;
+    if (line.command.query && !answer.empty()) {
+        if (line.answered)
+            out += ';';
+        out += answer;
+        line.answered = true;
+    }
+    // After an error the rest of the line is dropped.
+    return step == Step::Stop || line.parser.AtEnd() ? lineDone() : Progress::Ran;
 }
 
 bool Instrument::Run(Session& session, LineRun& line, std::string& reply)
 {
-    while (line.next < line.commands.size()) {
-        const scpi::Command& command = line.commands[line.next];
-        std::string answer;
-        Ctx ctx{session, command, answer};
-        const Step step = Execute(ctx);
-        if (step == Step::Wait)
+    for (;;) {
+        switch (Next(session, line, reply)) {
+        case Progress::Waits:
             return false;
-        ++line.next;
-        if (command.query && !answer.empty())
-            line.answers.push_back(std::move(answer));
-        if (step == Step::Stop)
-            break;  // the rest of the line is discarded after an error
+        case Progress::LineDone:
+            if (!reply.empty() && reply.back() == '\n')
+                reply.pop_back();
+            return true;
+        case Progress::Ran:
+            break;
+        }
     }
+}
+
+bool Instrument::RunText(Session& session, std::string_view text, LineRun& line, std::string& reply)
+{
+    Begin(session, line, std::string(text));
     reply.clear();
-    for (size_t i = 0; i < line.answers.size(); ++i) {
-        if (i > 0)
-            reply += ';';
-        reply += line.answers[i];
-    }
-    line.next = line.commands.size();
-    session.line.clear();
-    return true;
+    return Run(session, line, reply);
 }
 
 namespace {

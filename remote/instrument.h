@@ -78,11 +78,13 @@ struct Session {
     int StatusByte() const;
 };
 
-// The commands of one line and how far they have run.
+// One line on its way: its commands are parsed one at a time as they run, so
+// a line holds its text and one command, whatever it asks.
 struct LineRun {
-    std::vector<scpi::Command> commands;
-    size_t next = 0;
-    std::vector<std::string> answers;
+    scpi::LineParser parser{std::string()};
+    scpi::Command command;  // the one that runs, or waits
+    bool waits = false;     // `command` is to run again
+    bool answered = false;  // the line has given an answer
 };
 
 // Numbers of a data query in the client's FORMat: comma-separated ASCII, or
@@ -104,11 +106,18 @@ public:
     // Given to the standard-input client's status as its error report.
     std::function<void(const Session&, int code, const std::string& info)> stdioErrors;
 
-    // Runs the line from where it stopped. True when it is finished (`reply`
-    // holds the answers joined with ';', empty for none); false when it waits
-    // for a long operation to end (Idle) and is to be run again then.
+    enum class Progress { Ran, Waits, LineDone };
+    // Starts a line (the session keeps its text and number for error reports).
+    void Begin(Session& session, LineRun& line, std::string text);
+    // Runs the line's next command, or again the one that waits for a long
+    // operation to end (Idle). Its answer goes to `out`, after a ';' when the
+    // line answered before; the newline follows the line's last answer.
+    // Waits: nothing ran, the command is to run again once Idle.
+    Progress Next(Session& session, LineRun& line, std::string& out);
+    // Runs the line on to its end (true) or until it waits (false), its
+    // answers added to `reply` without the newline.
     bool Run(Session& session, LineRun& line, std::string& reply);
-    // The same for a whole line of text.
+    // The same from the start of a line of text, `reply` emptied first.
     bool RunText(Session& session, std::string_view text, LineRun& line, std::string& reply);
 
     bool Busy() const { return sweepRunning_ || testRunning_; }

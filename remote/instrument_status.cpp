@@ -236,6 +236,11 @@ Step Instrument::Sweep(Ctx& ctx)
             s.PushError(scpi::kFileNameError, "a quoted file name is needed");
             return Step::Stop;
         }
+        const std::string_view name = std::string_view(p.text).substr(p.text.find_last_of('/') + 1);
+        if (!name.empty() && name.find_first_not_of(" \t") == std::string_view::npos) {
+            s.PushError(scpi::kFileNameError, "a file name is needed");
+            return Step::Stop;
+        }
         std::string why = "saving is not available";
         const std::optional<std::string> path = remote::PathInDataFolder(p.text, why);
         if (!path) {

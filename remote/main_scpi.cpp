@@ -12,6 +12,7 @@
 #include "board/ops.h"
 #include "runtime/cmdline.h"
 #include "runtime/msgbox.h"
+#include "runtime/processstart.h"
 #include "runtime/runtimeerror.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -28,8 +30,8 @@ const cmdline::Program& ScpiProgram()
     using V = cmdline::Option::Value;
     static const cmdline::Program program{
         "qv4816x-scpi",
-        "[--listen HOST:PORT] [--stdio [--keep-going]] [--first-version] [--simulate]\n"
-        "                    [--data-dir DIR] [--verbose]",
+        "[--listen HOST:PORT] [--stdio [--keep-going]] [--idle-timeout SECONDS]\n"
+        "                    [--first-version] [--simulate] [--data-dir DIR] [--verbose]",
         "Serves the QV4816X evaluation board as an SCPI instrument.",
         "Commands: man qv4816x-scpi, or /usr/share/doc/qv4816x/remote.md.\n"
         "Exit status: 0 at the end of input; 1 when the board cannot be reached,\n"
@@ -48,6 +50,10 @@ const cmdline::Program& ScpiProgram()
              "it also listens), with status 1 if a command failed."},
             {"keep-going", V::None, {},
              "with --stdio: report errors but end with status 0"},
+            {"idle-timeout", V::Required, "SECONDS",
+             "close a TCP connection that sends nothing and takes\n"
+             "no answer for this long (default 300; 0 never),\n"
+             "unless a sweep or self-test runs or it waits for one"},
             {"first-version", V::None, {}, "bind the first version's interface library EVLINK1"},
             {"simulate", V::None, {},
              "work with the simulated board (without it, only a\n"
@@ -85,7 +91,8 @@ std::string ConnectQuietly()
 
 int main(int argc, char* argv[])
 {
-    std::signal(SIGPIPE, SIG_IGN);
+    PrepareProcess();
+    std::signal(SIGPIPE, SIG_IGN);  // a client gone while answered
     cmdline::Parsed args;
     if (const int status = cmdline::Parse(ScpiProgram(), argc, argv, args); status >= 0)
         return status;
@@ -94,6 +101,14 @@ int main(int argc, char* argv[])
     const bool first = args.Has("first-version");
     if (args.Has("keep-going") && !stdio)
         return cmdline::Fail(ScpiProgram(), "--keep-going goes with --stdio");
+    int idleSeconds = remote::kDefaultIdleSeconds;
+    if (const auto idle = args.Value("idle-timeout")) {
+        char* end = nullptr;
+        const long seconds = std::strtol(idle->c_str(), &end, 10);
+        if (idle->empty() || *end != '\0' || seconds < 0 || seconds > 24L * 3600 * 365)
+            return cmdline::Fail(ScpiProgram(), "--idle-timeout needs a number of seconds, 0 or more");
+        idleSeconds = static_cast<int>(seconds);
+    }
     QCoreApplication app(argc, argv);
     QString dataDir = QString::fromStdString(args.Value("data-dir").value_or(QDir::currentPath().toStdString()));
     if (args.Has("simulate"))
@@ -123,13 +138,24 @@ int main(int argc, char* argv[])
     HeadlessPanel panel;
     AttachPanel(&panel, nullptr);
 
+    // The address first: when it cannot be bound, the board is not touched.
+    Instrument instrument(panel);
+    remote::Server server(instrument);
+    server.SetIdleSeconds(idleSeconds);
+    if (!listen.isEmpty()) {
+        QString error;
+        if (!server.Listen(listen, error)) {
+            std::fprintf(stderr, "qv4816x-scpi: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+
     const std::string why = ConnectQuietly();
     if (!why.empty()) {
         std::fprintf(stderr, "no board found: %s\n", why.c_str());
         return 1;
     }
     AnnounceSimulatedBoard("qv4816x-scpi");
-    Instrument instrument(panel);
     instrument.connect = ConnectQuietly;
     // The start-up traffic of the panel: pin word, pulse LDAC, read-all, ADC set-up.
     panel.ShowPulseLdac(true);
@@ -154,13 +180,7 @@ int main(int argc, char* argv[])
     };
     const bool keepGoing = args.Has("keep-going");
 
-    remote::Server server(instrument);
-    if (!listen.isEmpty()) {
-        QString error;
-        if (!server.Listen(listen, error)) {
-            std::fprintf(stderr, "qv4816x-scpi: %s\n", qPrintable(error));
-            return 1;
-        }
+    if (server.Listening()) {
         std::FILE* note = stdio ? stderr : stdout;
         std::fprintf(note, "listening on %s:%u\n", qPrintable(server.Address().toString()), server.Port());
         std::fflush(note);

@@ -21,13 +21,12 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-// Splits at `sep` outside quoted strings.
-std::vector<std::string_view> Split(std::string_view s, char sep)
+// Where the part that begins at `from` ends: the next `sep` outside quoted
+// strings, or the end.
+size_t PartEnd(std::string_view s, size_t from, char sep)
 {
-    std::vector<std::string_view> parts;
     char quote = 0;
-    size_t start = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
+    for (size_t i = from; i < s.size(); ++i) {
         const char c = s[i];
         if (quote != 0) {
             if (c == quote)
@@ -35,12 +34,44 @@ std::vector<std::string_view> Split(std::string_view s, char sep)
         } else if (c == '"' || c == '\'') {
             quote = c;
         } else if (c == sep) {
-            parts.push_back(s.substr(start, i - start));
-            start = i + 1;
+            return i;
         }
     }
-    parts.push_back(s.substr(start));
-    return parts;
+    return s.size();
+}
+
+// Well-formed UTF-8: no stray continuation byte, no overlong form, no
+// surrogate, nothing past U+10FFFF.
+bool IsUtf8(std::string_view s)
+{
+    for (size_t i = 0; i < s.size();) {
+        const auto lead = static_cast<unsigned char>(s[i]);
+        size_t more = 0;
+        uint32_t code = lead;
+        if (lead < 0x80)
+            more = 0;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            more = 1, code = lead & 0x1Fu;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            more = 2, code = lead & 0x0Fu;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            more = 3, code = lead & 0x07u;
+        else
+            return false;
+        if (s.size() - i <= more)
+            return false;
+        for (size_t k = 1; k <= more; ++k) {
+            const auto b = static_cast<unsigned char>(s[i + k]);
+            if ((b & 0xC0u) != 0x80u)
+                return false;
+            code = code << 6 | (b & 0x3Fu);
+        }
+        if ((more == 2 && code < 0x800) || (more == 3 && (code < 0x10000 || code > 0x10FFFF)) ||
+            (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += more + 1;
+    }
+    return true;
 }
 
 bool Fail(Command& c, int error, std::string info = {})
@@ -122,6 +153,8 @@ bool ParseParam(std::string_view raw, Param& p, Command& c)
         }
         if (i + 1 != t.size())
             return Fail(c, kInvalidStringData);
+        if (!IsUtf8(p.text))
+            return Fail(c, kInvalidStringData, "not UTF-8");
         return true;
     }
     if (first == '#' || first == '+' || first == '-' || first == '.' || IsDigit(first))
@@ -140,15 +173,33 @@ bool ParseParam(std::string_view raw, Param& p, Command& c)
     return Fail(c, kInvalidCharacter);
 }
 
-// Parses one command; `context` holds the path of the command before it.
-Command ParseCommand(std::string_view text, std::vector<std::string>& context)
+// Control characters anywhere, bytes beyond ASCII outside quoted strings.
+bool ValidBytes(std::string_view text)
+{
+    char quote = 0;
+    for (const char ch : text) {
+        const auto u = static_cast<unsigned char>(ch);
+        if ((u < 0x20 && ch != '\t') || u == 0x7F || (u >= 0x80 && quote == 0))
+            return false;
+        if (quote != 0) {
+            if (ch == quote)
+                quote = 0;
+        } else if (ch == '"' || ch == '\'') {
+            quote = ch;
+        }
+    }
+    return true;
+}
+
+// Parses one command. `path` holds the path of the command before it (unless
+// `deep`), and is left holding this one's.
+Command ParseCommand(std::string_view text, std::vector<std::string>& path, bool& deep)
 {
     Command c;
-    for (const char ch : text)
-        if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t') || static_cast<unsigned char>(ch) >= 0x7F) {
-            Fail(c, kInvalidCharacter);
-            return c;
-        }
+    if (!ValidBytes(text)) {
+        Fail(c, kInvalidCharacter);
+        return c;
+    }
     std::string_view t = Trim(text);
     size_t i = 0;
     std::vector<std::string> nodes;
@@ -190,20 +241,31 @@ Command ParseCommand(std::string_view text, std::vector<std::string>& context)
     if (c.common) {
         c.nodes = std::move(nodes);
     } else {
-        c.typed = nodes;
-        if (!rooted && !context.empty())
-            nodes.insert(nodes.begin(), context.begin(), context.end() - 1);
-        c.nodes = nodes;
-        context = std::move(nodes);
+        // The path continues below the level of the command before, unless
+        // rooted; once too deep for any command it only grows, and is not kept.
+        if (rooted) {
+            path.clear();
+            deep = false;
+        } else if (!deep && !path.empty()) {
+            path.pop_back();
+        }
+        deep = deep || path.size() + nodes.size() > kMaxDepth;
+        if (deep)
+            path.clear();
+        else
+            path.insert(path.end(), nodes.begin(), nodes.end());
+        c.nodes = path;
+        c.typed = std::move(nodes);
     }
     const std::string_view rest = Trim(t.substr(i));
-    if (!rest.empty())
-        for (const std::string_view raw : Split(rest, ',')) {
-            Param p;
-            if (!ParseParam(raw, p, c))
-                return c;
-            c.params.push_back(std::move(p));
-        }
+    for (size_t from = 0; !rest.empty() && from <= rest.size();) {
+        const size_t end = PartEnd(rest, from, ',');
+        Param p;
+        if (!ParseParam(rest.substr(from, end - from), p, c))
+            return c;
+        c.params.push_back(std::move(p));
+        from = end + 1;
+    }
     return c;
 }
 
@@ -251,15 +313,37 @@ std::string ErrorLine(int code, std::string_view info)
     return std::to_string(code) + ",\"" + text + "\"";
 }
 
+bool LineParser::Next(Command& command)
+{
+    while (pos_ < line_.size()) {
+        const std::string_view line(line_);
+        const size_t end = PartEnd(line, pos_, ';');
+        const std::string_view text = line.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        if (!Trim(text).empty()) {  // a stray ';' is no command
+            command = ParseCommand(text, path_, deep_);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LineParser::AtEnd() const
+{
+    // Stops at the first character of a command, so each stretch of
+    // separators is looked at only a few times.
+    for (size_t i = pos_; i < line_.size(); ++i)
+        if (!IsBlank(line_[i]) && line_[i] != ';')
+            return false;
+    return true;
+}
+
 std::vector<Command> ParseLine(std::string_view line)
 {
     std::vector<Command> commands;
-    std::vector<std::string> context;
-    if (Trim(line).empty())
-        return commands;
-    for (const std::string_view text : Split(line, ';'))
-        if (!Trim(text).empty())  // a stray ';' is no command
-            commands.push_back(ParseCommand(text, context));
+    LineParser parser{std::string(line)};
+    for (Command c; parser.Next(c);)
+        commands.push_back(std::move(c));
     return commands;
 }
 

@@ -2,7 +2,7 @@
 // SCPI program messages: one line split into commands at ';', each a header
 // (long or short mnemonics, any case, ':'-separated, '*' for the common
 // commands, '?' for a query) and parameters separated by ','. Decimal and
-// #H/#Q/#B numbers, character data and quoted strings. Plain C++.
+// #H/#Q/#B numbers, character data and quoted strings (UTF-8). Plain C++.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -50,7 +50,9 @@ struct Param {
 
 struct Command {
     bool common = false;             // '*' header
-    std::vector<std::string> nodes;  // upper-cased mnemonics, after the path rule
+    // Upper-cased mnemonics, after the path rule; empty when that path is
+    // deeper than kMaxDepth (no command lies so deep).
+    std::vector<std::string> nodes;
     std::vector<std::string> typed;  // the same as typed, from the root
     bool query = false;
     std::vector<Param> params;
@@ -58,8 +60,28 @@ struct Command {
     std::string info;
 };
 
-// Splits and parses one line (no terminator). A command that follows ';'
-// without a leading ':' continues at the level of the command before it.
+constexpr size_t kMaxDepth = 8;
+
+// One line (no terminator), parsed a command at a time as it runs: time and
+// memory stay linear in the line whatever its commands. A command that
+// follows ';' without a leading ':' continues at the level of the command
+// before it; that level is kept once, never copied per command.
+class LineParser {
+public:
+    explicit LineParser(std::string line) : line_(std::move(line)) {}
+    // The next command; false when the line holds no more.
+    bool Next(Command& command);
+    // Nothing but blanks and stray ';' left.
+    bool AtEnd() const;
+
+private:
+    std::string line_;
+    size_t pos_ = 0;
+    std::vector<std::string> path_;  // the last command's path, from the root
+    bool deep_ = false;              // it is deeper than kMaxDepth (and not kept)
+};
+
+// Every command of a line at once.
 std::vector<Command> ParseLine(std::string_view line);
 
 // A mnemonic as typed matches a node given as "MEASure": the short form (the

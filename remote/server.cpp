@@ -5,7 +5,12 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <cstdio>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <semaphore>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -13,7 +18,18 @@ namespace remote {
 
 // ---------------------------------------------------------------- Client
 
-Client::Client(Instrument& instrument, QObject* parent) : QObject(parent), instrument_(instrument) {}
+namespace {
+// How long a client runs its commands before the others get their turn (one
+// command at least, however long it takes).
+constexpr qint64 kSliceNs = 5'000'000;
+}  // namespace
+
+Client::Client(Instrument& instrument, QObject* parent) : QObject(parent), instrument_(instrument)
+{
+    later_.setSingleShot(true);
+    later_.setInterval(0);
+    QObject::connect(&later_, &QTimer::timeout, this, [this] { CarryOn(); });
+}
 
 void Client::Feed(const char* data, size_t size)
 {
@@ -23,7 +39,7 @@ void Client::Feed(const char* data, size_t size)
         const std::string_view piece = in.substr(0, nl);
         if (discarding_) {
             // The rest of an oversized line: dropped up to its end.
-        } else if (partial_.size() + piece.size() > kMaxLine) {
+        } else if (partial_.size() + piece.size() > kMaxLine + 1) {  // + its CR
             partial_.clear();
             partial_.shrink_to_fit();
             session_.PushError(scpi::kTooMuchData, "line longer than 65536 bytes discarded");
@@ -36,8 +52,10 @@ void Client::Feed(const char* data, size_t size)
         if (!discarding_) {
             if (!partial_.empty() && partial_.back() == '\r')
                 partial_.pop_back();
-            backlogBytes_ += partial_.size() + 1;
-            lines_.push_back(std::move(partial_));
+            if (partial_.size() > kMaxLine)
+                session_.PushError(scpi::kTooMuchData, "line longer than 65536 bytes discarded");
+            else if (!partial_.empty())
+                ready_.append(partial_) += '\n';
             partial_.clear();
         }
         discarding_ = false;
@@ -51,87 +69,139 @@ void Client::EndOfInput()
         Feed("\n", 1);
 }
 
+bool Client::BeginLine()
+{
+    if (readyFrom_ >= ready_.size())
+        return false;
+    const size_t nl = ready_.find('\n', readyFrom_);
+    instrument_.Begin(session_, run_, ready_.substr(readyFrom_, nl - readyFrom_));
+    inLine_ = true;
+    readyFrom_ = nl + 1;
+    // What has run is cut off once it is the larger part: linear in the input.
+    if (readyFrom_ == ready_.size()) {
+        ready_.clear();
+        readyFrom_ = 0;
+        if (ready_.capacity() > kMaxLine)
+            ready_.shrink_to_fit();
+    } else if (readyFrom_ > ready_.size() / 2) {
+        ready_.erase(0, readyFrom_);
+        readyFrom_ = 0;
+    }
+    return true;
+}
+
 void Client::Pump()
 {
     if (pumping_)
-        return;  // a reply sent from inside a run comes back here
+        return;  // an answer sent from inside a run comes back here
     pumping_ = true;
-    // A few milliseconds at a time, so that a client streaming commands
-    // leaves room for the others; the rest runs from the event loop.
+    // A command at a time, a few milliseconds in all, so that a long line or
+    // a stream of lines leaves room for the others; the rest runs from the
+    // event loop. A client that does not take its answers waits for it.
     QElapsedTimer spent;
     spent.start();
-    while (!waiting_ && !lines_.empty() && !OutputFull()) {
-        if (spent.nsecsElapsed() > 5'000'000) {
-            if (!scheduled_) {
-                scheduled_ = true;
-                QMetaObject::invokeMethod(this, [this] {
-                    scheduled_ = false;
-                    CarryOn();
-                }, Qt::QueuedConnection);
-            }
+    while (!waiting_ && !OutputFull() && (inLine_ || BeginLine())) {
+        if (spent.nsecsElapsed() > kSliceNs) {
+            Later();
             break;
         }
-        std::string line = std::move(lines_.front());
-        lines_.pop_front();
-        backlogBytes_ -= line.size() + 1;
-        std::string reply;
-        if (instrument_.RunText(session_, line, run_, reply)) {
-            Finish(reply);
-        } else {
-            waiting_ = true;
-            emit StartedWaiting(this);
-        }
+        std::string out;
+        const Instrument::Progress progress = instrument_.Next(session_, run_, out);
+        Handle(progress, out);
     }
     pumping_ = false;
-    if (!waiting_ && lines_.empty())
-        emit Drained();
+    emit Paused();
 }
 
 void Client::Resume()
 {
     if (!waiting_)
         return;
-    std::string reply;
-    if (!instrument_.Run(session_, run_, reply))
-        return;
     waiting_ = false;
-    Finish(reply);
-    CarryOn();
+    std::string out;
+    const Instrument::Progress progress = instrument_.Next(session_, run_, out);
+    Handle(progress, out);
+    if (!waiting_)
+        Later();  // the rest of the line, and the lines after it
 }
 
-void Client::Finish(const std::string& reply)
+void Client::Handle(Instrument::Progress progress, const std::string& out)
 {
-    if (session_.opcWanted && !instrument_.Busy()) {
-        session_.opcWanted = false;
-        session_.esr |= 1;
+    if (!out.empty())
+        Send(out);
+    if (progress == Instrument::Progress::Waits) {
+        waiting_ = true;
+        emit StartedWaiting(this);
+    } else if (progress == Instrument::Progress::LineDone) {
+        inLine_ = false;
+        if (session_.opcWanted && !instrument_.Busy()) {
+            session_.opcWanted = false;
+            session_.esr |= 1;
+        }
     }
-    if (!reply.empty())
-        Send(reply);
+}
+
+void Client::Later()
+{
+    // A timer, not a posted call: the event loop reads the other clients'
+    // sockets before its timers, and posted calls before both.
+    if (!later_.isActive())
+        later_.start();
 }
 
 // ---------------------------------------------------------------- TCP
 
 namespace {
 constexpr qint64 kReadChunk = 64 * 1024;
-constexpr size_t kMaxBacklog = 1024 * 1024;     // lines read ahead of the one running
-constexpr qint64 kMaxUnsent = 8 * 1024 * 1024;  // answers the peer has not taken yet
+// Answers the peer has not taken yet: past this, its commands wait until it
+// reads (one answer may go beyond it).
+constexpr qint64 kMaxUnsent = 1024 * 1024;
+
+// Keepalive probes after a minute of silence, every 10 s, six of them: a peer
+// that vanished without closing frees its place within two minutes.
+void KeepAlive(qintptr fd)
+{
+    const int on = 1;
+    const int idle = 60;
+    const int interval = 10;
+    const int count = 6;
+    ::setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+}
 
 class TcpClient final : public Client {
 public:
-    TcpClient(Instrument& instrument, QTcpSocket* socket, QObject* parent)
+    TcpClient(Instrument& instrument, QTcpSocket* socket, int idleSeconds, QObject* parent)
         : Client(instrument, parent), socket_(socket)
     {
         socket_->setParent(this);
         socket_->setReadBufferSize(kReadChunk * 4);
         socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        QObject::connect(socket_, &QTcpSocket::readyRead, this, [this] { ReadAndRun(); });
-        QObject::connect(socket_, &QTcpSocket::bytesWritten, this, [this] { ReadAndRun(); });
+        KeepAlive(socket_->socketDescriptor());
+        QObject::connect(socket_, &QTcpSocket::readyRead, this, [this] { Active(); });
+        QObject::connect(socket_, &QTcpSocket::bytesWritten, this, [this] { Active(); });
+        if (idleSeconds > 0) {
+            idle_.setSingleShot(true);
+            idle_.setInterval(std::chrono::seconds(idleSeconds));
+            QObject::connect(&idle_, &QTimer::timeout, this, [this, &instrument] {
+                if (Waiting() || instrument.Busy()) {
+                    idle_.start();
+                    return;
+                }
+                qCInfo(lcRemote, "closing the connection of %s: idle for %d s",
+                       qPrintable(socket_->peerAddress().toString()), static_cast<int>(idle_.interval() / 1000));
+                socket_->abort();
+            });
+            idle_.start();
+        }
     }
 
     void ReadAndRun()
     {
         for (;;) {
-            while (Backlog() < kMaxBacklog && socket_->bytesAvailable() > 0) {
+            while (Backlog() < kMaxReady && socket_->bytesAvailable() > 0) {
                 char buf[kReadChunk];
                 const qint64 n = socket_->read(buf, sizeof buf);
                 if (n <= 0)
@@ -139,27 +209,34 @@ public:
                 Feed(buf, static_cast<size_t>(n));
             }
             Pump();
-            if (Waiting() || OutputFull() || Backlog() > 0 || socket_->bytesAvailable() == 0)
+            if (HasWork() || OutputFull() || socket_->bytesAvailable() == 0)
                 return;
         }
     }
 
-    QTcpSocket* Socket() const { return socket_; }
-
 protected:
-    void Send(const std::string& reply) override
+    void Send(const std::string& bytes) override
     {
-        if (socket_->state() != QAbstractSocket::ConnectedState)
-            return;
-        QByteArray out(reply.data(), static_cast<qsizetype>(reply.size()));
-        out += '\n';
-        socket_->write(out);
+        // Handed to the system at once, not on the event loop's next turn,
+        // which may come after another client's long command.
+        if (socket_->state() == QAbstractSocket::ConnectedState) {
+            socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+            socket_->flush();
+        }
     }
     bool OutputFull() const override { return socket_->bytesToWrite() > kMaxUnsent; }
     void CarryOn() override { ReadAndRun(); }
 
 private:
+    void Active()
+    {
+        if (idle_.interval() > 0)
+            idle_.start();
+        ReadAndRun();
+    }
+
     QTcpSocket* socket_;
+    QTimer idle_;
 };
 
 // ---------------------------------------------------------------- standard input
@@ -169,10 +246,9 @@ public:
     using Client::Client;
 
 protected:
-    void Send(const std::string& reply) override
+    void Send(const std::string& bytes) override
     {
-        std::fwrite(reply.data(), 1, reply.size(), stdout);
-        std::fputc('\n', stdout);
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         std::fflush(stdout);
     }
 };
@@ -245,14 +321,13 @@ void Server::Accept()
         if (tcpClients_ >= kMaxClients) {
             qCInfo(lcRemote, "refused the connection of %s: %d clients are connected already", qPrintable(peer),
                    tcpClients_);
-            socket->abort();  // refused: the server serves at most kMaxClients at once
-            socket->deleteLater();
+            Refuse(socket);
             continue;
         }
         ++tcpClients_;
         qCInfo(lcRemote, "%s connected; clients: %d", qPrintable(peer), tcpClients_);
         emit ClientsChanged(tcpClients_);
-        auto* client = new TcpClient(instrument_, socket, this);
+        auto* client = new TcpClient(instrument_, socket, idleSeconds_, this);
         Adopt(client);
         QObject::connect(socket, &QTcpSocket::disconnected, client, [this, client, peer] {
             --tcpClients_;
@@ -262,6 +337,19 @@ void Server::Accept()
         });
         client->ReadAndRun();
     }
+}
+
+void Server::Refuse(QTcpSocket* socket)
+{
+    // One line says why; then the connection is closed, and dropped if the
+    // peer does not even take that.
+    const std::string why = scpi::ErrorLine(scpi::kDeviceError, "connection refused: " +
+                                                                    std::to_string(kMaxClients) +
+                                                                    " clients are served already, the most at once");
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->write((why + "\n").c_str());
+    socket->disconnectFromHost();
+    QTimer::singleShot(1000, socket, [socket] { socket->abort(); });
 }
 
 void Server::Adopt(Client* client)
@@ -302,30 +390,45 @@ void Server::StartStdio(std::function<void()> ended)
     auto* client = new StdioClient(instrument_, this);
     client->Status().onError = instrument_.stdioErrors;
     Adopt(client);
-    auto inputOver = std::make_shared<bool>(false);
-    auto check = [client, inputOver, ended] {
-        if (*inputOver && !client->Waiting() && client->Backlog() == 0 && ended)
-            ended();
+    // The reader reads on once what it handed over has run down below the
+    // backlog limit: input of any length costs no more than a client's
+    // backlog. Everything but the semaphore lives on this thread.
+    struct Reading {
+        std::binary_semaphore more{0};
+        bool owed = false;
+        bool over = false;
     };
-    QObject::connect(client, &Client::Drained, client, check);
+    auto reading = std::make_shared<Reading>();
+    auto settle = [client, reading, ended] {
+        if (reading->owed && client->Backlog() < kMaxReady) {
+            reading->owed = false;
+            reading->more.release();
+        }
+        if (reading->over && client->Idle() && ended) {
+            reading->over = false;
+            ended();
+        }
+    };
+    QObject::connect(client, &Client::Paused, client, settle);
     // A reader thread: standard input may be a terminal, a pipe or a file.
-    std::thread([client, inputOver, check] {
+    std::thread([client, reading, settle] {
         char buf[65536];
         for (;;) {
             const ssize_t n = ::read(0, buf, sizeof buf);
             if (n <= 0)
                 break;
             QByteArray chunk(buf, static_cast<qsizetype>(n));
-            QMetaObject::invokeMethod(client, [client, chunk] {
+            QMetaObject::invokeMethod(client, [client, reading, settle, chunk] {
                 client->Feed(chunk.constData(), static_cast<size_t>(chunk.size()));
+                reading->owed = true;
                 client->Pump();
             }, Qt::QueuedConnection);
+            reading->more.acquire();
         }
-        QMetaObject::invokeMethod(client, [client, inputOver, check] {
+        QMetaObject::invokeMethod(client, [client, reading, settle] {
             client->EndOfInput();
-            *inputOver = true;
+            reading->over = true;
             client->Pump();
-            check();
         }, Qt::QueuedConnection);
     }).detach();
 }

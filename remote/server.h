@@ -8,19 +8,24 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <string>
 
 class QTcpServer;
+class QTcpSocket;
 
 namespace remote {
 
 constexpr int kMaxClients = 8;
 constexpr size_t kMaxLine = 64 * 1024;  // longer lines are dropped with -223
+constexpr size_t kMaxReady = 1024 * 1024;  // lines read ahead of the one running
+constexpr int kDefaultIdleSeconds = 300;
 
-// One client: splits what it sends into lines and runs them in order; a line
-// that waits for a long operation holds back the client's later lines only.
+// One client: splits what it sends into lines and runs them in order, a
+// command at a time, a few milliseconds at a time; a line that waits for a
+// long operation holds back the client's later lines only.
 class Client : public QObject {
     Q_OBJECT
 public:
@@ -31,33 +36,41 @@ public:
     void Pump();
     void Resume();
     bool Waiting() const { return waiting_; }
-    size_t Backlog() const { return backlogBytes_; }
+    // Bytes received and not yet begun (complete lines and the partial one).
+    size_t Backlog() const { return ready_.size() - readyFrom_ + partial_.size(); }
+    // A line runs or waits, or a complete one is ready to.
+    bool HasWork() const { return waiting_ || inLine_ || readyFrom_ < ready_.size(); }
+    bool Idle() const { return !HasWork() && partial_.empty(); }
     Session& Status() { return session_; }
 
 signals:
     void StartedWaiting(Client* client);
-    void Drained();  // nothing left to run
+    void Paused();  // it stopped running for now: it may want input, or be done
 
 protected:
-    virtual void Send(const std::string& reply) = 0;
+    // Answer bytes, newlines included.
+    virtual void Send(const std::string& bytes) = 0;
     virtual bool OutputFull() const { return false; }
     // Goes on after a pause (a wait ended, or a slice of time used up):
     // input held back meanwhile may be read now.
     virtual void CarryOn() { Pump(); }
 
 private:
-    void Finish(const std::string& reply);
+    bool BeginLine();
+    void Handle(Instrument::Progress progress, const std::string& out);
+    void Later();
 
     Instrument& instrument_;
     Session session_;
     LineRun run_;
-    std::string partial_;
-    std::deque<std::string> lines_;
-    size_t backlogBytes_ = 0;
+    std::string partial_;  // the line being received
+    std::string ready_;    // complete lines, each ending in '\n', from readyFrom_ on
+    size_t readyFrom_ = 0;
     bool discarding_ = false;
+    bool inLine_ = false;
     bool waiting_ = false;
     bool pumping_ = false;
-    bool scheduled_ = false;
+    QTimer later_;  // the rest, on the event loop's next turn
 };
 
 class Server : public QObject {
@@ -65,6 +78,9 @@ class Server : public QObject {
 public:
     explicit Server(Instrument& instrument, QObject* parent = nullptr);
 
+    // A TCP client that sends nothing and takes no answer for this long is
+    // closed, unless a sweep or self-test runs or it waits for one; 0 never.
+    void SetIdleSeconds(int seconds) { idleSeconds_ = seconds; }
     // "HOST:PORT"; an empty host is 127.0.0.1. False and `error` when the
     // address is wrong or cannot be bound. Warns on standard error when the
     // address is not a loopback one.
@@ -84,6 +100,7 @@ signals:
 
 private:
     void Accept();
+    void Refuse(QTcpSocket* socket);
     void Adopt(Client* client);
     void ResumeWaiting();
 
@@ -91,6 +108,7 @@ private:
     QTcpServer* tcp_ = nullptr;
     std::deque<QPointer<Client>> waiting_;
     int tcpClients_ = 0;
+    int idleSeconds_ = kDefaultIdleSeconds;
 };
 
 // Parses "HOST:PORT" ("[::1]:5025" for IPv6); false when it is not one.

@@ -5,8 +5,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <random>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,40 +17,169 @@ namespace {
 
 std::string errorText(const char* what, int err) { return std::string(what) + ": " + std::strerror(err); }
 
-bool writeAll(int fd, const std::string& contents, std::string& why)
+// While a save runs, a write past the file-size limit or into a pipe whose
+// reader has gone fails with its error (EFBIG, EPIPE) whatever the program
+// does with those signals; one raised meanwhile is taken back.
+class WriteSignalsHeld {
+public:
+    WriteSignalsHeld()
+    {
+        sigemptyset(&held_);
+        sigaddset(&held_, SIGPIPE);
+        sigaddset(&held_, SIGXFSZ);
+        pthread_sigmask(SIG_BLOCK, &held_, &before_);
+    }
+    ~WriteSignalsHeld()
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        for (const int sig : {SIGPIPE, SIGXFSZ}) {
+            if (sigismember(&before_, sig) || !sigismember(&pending, sig))
+                continue;
+            sigset_t one;
+            sigemptyset(&one);
+            sigaddset(&one, sig);
+            const timespec now{};
+            sigtimedwait(&one, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+    WriteSignalsHeld(const WriteSignalsHeld&) = delete;
+    WriteSignalsHeld& operator=(const WriteSignalsHeld&) = delete;
+
+private:
+    sigset_t held_;
+    sigset_t before_;
+};
+
+// Writes all of `data` from `offset` on; `done` counts what was written.
+bool writeAll(int fd, std::string_view data, off_t offset, size_t& done, std::string& why)
 {
-    const char* p = contents.data();
-    size_t left = contents.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
+    done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             why = errorText("write", n < 0 ? errno : ENOSPC);
             return false;
         }
-        p += n;
-        left -= static_cast<size_t>(n);
+        done += static_cast<size_t>(n);
     }
     return true;
 }
 
-// Opens an existing file for writing, discarding its contents, and writes it.
-// Neither opening nor writing waits for a reader of a pipe: a pipe that is not
-// read fails the save instead of freezing the program.
-bool writeInPlace(const std::string& path, const std::string& contents, std::string& why)
+bool readAll(int fd, std::string& into, std::string& why)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+    for (size_t done = 0; done < into.size();) {
+        const ssize_t n = ::pread(fd, into.data() + done, into.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            why = errorText("read", n < 0 ? errno : EIO);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A pipe or a character device, opened without waiting for a reader: a pipe
+// nobody reads fails the save at once instead of freezing the program. Once
+// a reader is there it gets everything, as fast as it takes it; a reader that
+// takes nothing for kStallMs fails the save.
+bool writeStream(const std::string& path, const std::string& contents, std::string& why)
+{
+    constexpr int kStallMs = 30'000;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         why = errorText("open", errno);
         return false;
     }
-    const bool written = writeAll(fd, contents, why);
-    if (::close(fd) != 0 && written) {
+    bool ok = true;
+    for (size_t done = 0; ok && done < contents.size();) {
+        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, kStallMs);
+            if (ready == 0) {
+                why = "write: the reader took nothing for 30 s";
+                ok = false;
+            }
+        } else {
+            why = errorText("write", n < 0 ? errno : EIO);
+            ok = false;
+        }
+    }
+    if (::close(fd) != 0 && ok) {
         why = errorText("close", errno);
+        ok = false;
+    }
+    return ok;
+}
+
+// A regular file written in place, which never costs what it held: room for
+// the new contents is taken first (nothing changes when there is none), the
+// bytes about to be overwritten are kept, and when a write still fails (the
+// file-size limit, an I/O error) they are put back and the old length with
+// them. A file that may be written but not read is refused: it could not be
+// kept.
+bool rewriteInPlace(const std::string& path, const std::string& contents, std::string& why)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        why = errorText("open", errno);
         return false;
     }
-    return written;
+    struct stat st {};
+    const off_t newSize = static_cast<off_t>(contents.size());
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok)
+        why = errorText("stat", errno);
+    const off_t oldSize = st.st_size;
+    // The room taken beyond the old end, given back when the save fails.
+    auto giveBack = [&] {
+        if (newSize > oldSize)
+            ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, oldSize, newSize - oldSize);
+    };
+    if (ok && newSize > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newSize) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS) {
+        why = errorText("write", errno);  // no room: the file is as it was
+        ok = false;
+    }
+    std::string kept(ok ? static_cast<size_t>(std::min(oldSize, newSize)) : 0, '\0');
+    ok = ok && readAll(fd, kept, why);
+    if (!ok) {
+        giveBack();
+        ::close(fd);
+        return false;
+    }
+    size_t written = 0;
+    ok = writeAll(fd, contents, 0, written, why);
+    if (ok && newSize < oldSize && ::ftruncate(fd, newSize) != 0) {
+        why = errorText("truncate", errno);
+        ok = false;
+    }
+    if (ok && ::fdatasync(fd) != 0) {
+        why = errorText("sync", errno);
+        ok = false;
+    }
+    if (!ok) {
+        std::string ignored;
+        size_t back = 0;
+        const bool restored = writeAll(fd, std::string_view(kept).substr(0, written), 0, back, ignored) &&
+                              ::ftruncate(fd, oldSize) == 0 && ::fdatasync(fd) == 0;
+        if (!restored)
+            why += " (and the old contents could not be put back)";
+        giveBack();
+    }
+    if (::close(fd) != 0 && ok) {
+        why = errorText("close", errno);
+        ok = false;
+    }
+    return ok;
 }
 
 std::string directoryOf(const std::string& path)
@@ -111,6 +243,7 @@ int createTemporary(const std::string& dir, const std::string& base, mode_t mode
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents, std::string& why)
 {
+    const WriteSignalsHeld held;
     if (path.empty() || path.back() == '/') {
         why = "no file name";
         return false;
@@ -126,7 +259,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents, s
             return false;
         }
         if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))
-            return writeInPlace(target, contents, why);
+            return writeStream(target, contents, why);
         if (!S_ISREG(st.st_mode)) {
             why = "not a file";  // a block device or a socket is never written
             return false;
@@ -140,7 +273,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents, s
         // A new file renamed over this one would leave its other names with
         // the old contents, or take it from its owner: write it in place.
         if (st.st_nlink > 1 || st.st_uid != ::geteuid())
-            return writeInPlace(target, contents, why);
+            return rewriteInPlace(target, contents, why);
     }
 
     std::string temporary;
@@ -149,7 +282,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents, s
         // A folder we may not write can still hold a file we may: that one
         // is written in place.
         const bool folderClosed = errno == EACCES || errno == EPERM;
-        return exists && folderClosed && writeInPlace(target, contents, why);
+        return exists && folderClosed && rewriteInPlace(target, contents, why);
     }
     bool ok = true;
     // A replaced file keeps its permissions; a new one gets the usual ones.
@@ -157,7 +290,8 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents, s
         why = errorText("chmod", errno);
         ok = false;
     }
-    ok = ok && writeAll(fd, contents, why);
+    size_t written = 0;
+    ok = ok && writeAll(fd, contents, 0, written, why);
     if (ok && ::fdatasync(fd) != 0) {
         why = errorText("sync", errno);
         ok = false;

@@ -8,6 +8,7 @@
 #include "analysis/results.h"
 #include "controls/widgetmsgbox.h"
 #include "runtime/cmdline.h"
+#include "runtime/processstart.h"
 
 #include <QApplication>
 #include <QFile>
@@ -164,6 +165,7 @@ int PrintResults(const Arguments& args)
 
 int main(int argc, char** argv)
 {
+    PrepareProcess();
     Arguments args;
     if (const int status = parse(argc, argv, args); status >= 0)
         return status;

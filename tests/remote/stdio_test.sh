@@ -12,6 +12,11 @@ expected='QV,QV4816X,SIMULATED,1.01.0006
 # The last line had no newline: it still counts.
 printf '%s\n' "$out" | sed -n 4p | grep -Eq '^-?[0-9]+\.[0-9]{4}(,-?[0-9]+\.[0-9]{4}){3}$' || fail "measurement: $out"
 
+# A wait met again after a resumed wait (a sweep started between them).
+out=$(printf 'SWE:STAR\n*WAI;SWE:STAR;*WAI;*IDN?\n' | EVLINK_SIM=only timeout 60 "$prog" --stdio) ||
+  fail "two waits in one line: exit status $?"
+[ "$out" = "QV,QV4816X,SIMULATED,1.01.0006" ] || fail "two waits in one line: $out"
+
 # Each error is told on standard error as it happens; the status says so.
 err=$(printf 'DAC:CODE A,99999\nDAC:COD A,1\n*IDN?\n' | EVLINK_SIM=only "$prog" --stdio 2>&1 >/dev/null)
 status=$?

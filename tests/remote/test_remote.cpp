@@ -231,7 +231,8 @@ private slots:
 
     void tcpClientsLongLinesBinaryAndTheLimit()
     {
-        QVERIFY(StartRemoteIfAsked({"prog", "--remote=127.0.0.1:0"}));
+        QVERIFY(!StartRemoteIfAsked({"prog", "--remote=127.0.0.1:0", "--idle-timeout=soon"}));
+        QVERIFY(StartRemoteIfAsked({"prog", "--remote=127.0.0.1:0", "--idle-timeout=60"}));
         const quint16 port = FollowingServer()->Port();
         auto open = [&] {
             auto s = std::make_unique<QTcpSocket>();
@@ -264,6 +265,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return FollowingServer()->TcpClients() == 8; }));
         auto ninth = open();
         QVERIFY(QTest::qWaitFor([&] { return ninth->state() == QAbstractSocket::UnconnectedState; }, 5000));
+        QVERIFY(ninth->readAll().startsWith("-300,\"Device-specific error;connection refused"));
         // One client vanishes while it waits for a sweep; the others go on.
         more[0]->write("SWE:STAR;*OPC?\n");
         QVERIFY(QTest::qWaitFor([&] { return FollowingInstrument().SweepRunning(); }));

@@ -51,6 +51,49 @@ TEST(Scpi, MalformedCommandsCarryTheirStandardError)
     EXPECT_EQ(ErrorLine(-222, "say \"x\""), "-222,\"Data out of range;say 'x'\"");
 }
 
+// Beyond ASCII only inside quoted strings, and there as UTF-8; control
+// characters nowhere.
+TEST(Scpi, StringsTakeUtf8)
+{
+    const struct {
+        const char* line;
+        int error;
+    } rows[] = {
+        {"X \"m\xC3\xA9tre-\xE2\x82\xAC \xF0\x9F\x94\x8C\"", kNoError},
+        {"X '\xC3\xA9'", kNoError},
+        {"X \"\xFF\"", kInvalidStringData},
+        {"X \"\xC3\"", kInvalidStringData},          // cut short
+        {"X \"\xC0\xAF\"", kInvalidStringData},      // overlong
+        {"X \"\xED\xA0\x80\"", kInvalidStringData},  // a surrogate
+        {"X \xC3\xA9", kInvalidCharacter},
+        {"X\xC3\xA9 1", kInvalidCharacter},
+        {"X \"a\x01\"", kInvalidCharacter},
+        {"X \"a\x7F\"", kInvalidCharacter},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ParseLine(row.line)[0].error, row.error) << row.line;
+    EXPECT_EQ(ParseLine("X \"m\xC3\xA9tre\"")[0].params[0].text, "m\xC3\xA9tre");
+}
+
+// A header without ':' goes a level deeper each time: the level is kept once,
+// and a path deeper than any command names none (the header is then taken
+// from the root, as any that names nothing at its level).
+TEST(Scpi, PathsDeeperThanAnyCommandAreNotKept)
+{
+    std::string line;
+    for (int i = 0; i < 16383; ++i)
+        line += "A:B;";
+    line += "SYST:VERS?;:DAC:CODE? A;CODE? B";
+    const auto commands = ParseLine(line);
+    ASSERT_EQ(commands.size(), 16386u);
+    for (const Command& c : commands)
+        ASSERT_LE(c.nodes.size(), kMaxDepth);
+    EXPECT_EQ(commands[2].nodes, (std::vector<std::string>{"A", "A", "A", "B"}));
+    EXPECT_TRUE(commands[16383].nodes.empty());
+    EXPECT_EQ(commands[16383].typed, (std::vector<std::string>{"SYST", "VERS"}));
+    EXPECT_EQ(commands[16385].nodes, (std::vector<std::string>{"DAC", "CODE"}));  // rooted again
+}
+
 TEST(Scpi, ErrorQueueStatusAndOverflow)
 {
     Session s;
@@ -143,6 +186,32 @@ TEST(Scpi, StatusAndErrorQueueCommands)
     instrument.SetCharacterising(false);
 }
 
+// A line runs a command at a time; each answer is handed out as it is made.
+TEST(Scpi, LinesRunCommandByCommand)
+{
+    HeadlessPanel panel;
+    AttachPanel(&panel, nullptr);
+    Instrument instrument(panel);
+    Session s;
+    LineRun run;
+    std::string line;
+    for (int i = 0; i < 3000; ++i)
+        line += "SYST:VERS?;";
+    instrument.Begin(s, run, line + ":SYST:ERR:COUN?;NO:SUCH;*IDN?");
+    std::string out;
+    EXPECT_EQ(instrument.Next(s, run, out), Instrument::Progress::Ran);
+    EXPECT_EQ(out, "1999.0");
+    for (int i = 1; i < 3000; ++i)
+        ASSERT_EQ(instrument.Next(s, run, out), Instrument::Progress::Ran);
+    EXPECT_EQ(out.size(), 3000u * 7 - 1);
+    EXPECT_EQ(instrument.Next(s, run, out), Instrument::Progress::Ran);
+    EXPECT_EQ(out.substr(out.size() - 2), ";0");
+    // An error ends the line: its answers so far, and the newline.
+    EXPECT_EQ(instrument.Next(s, run, out), Instrument::Progress::LineDone);
+    EXPECT_EQ(out.substr(out.size() - 3), ";0\n");
+    EXPECT_EQ(s.errors.size(), 1u);
+}
+
 // Mutations of real commands: replaced, inserted, deleted and duplicated
 // bytes, spliced lines. Each run must end (finished or waiting), and a line
 // that fails to parse must leave an error.
@@ -182,7 +251,7 @@ TEST(Scpi, MutatedInputIsAnsweredOrRefusedNeverCrashes)
         if (!finished)
             continue;  // waits for a long operation: never blocks
         bool parseError = false;
-        for (const auto& c : run.commands)
+        for (const auto& c : ParseLine(line))
             parseError = parseError || c.error != kNoError;
         if (parseError) {
             EXPECT_FALSE(s.errors.empty()) << line;

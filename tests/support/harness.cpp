@@ -3,6 +3,7 @@
 #include "board/boardlink.h"
 #include "board/primitives.h"
 #include "board/connection.h"
+#include "runtime/processstart.h"
 #include "runtime/programend.h"
 
 #include <cstdlib>
@@ -20,6 +21,7 @@ std::string BuildDir() { return QV_TEST_BUILD_DIR; }
 
 void Setup(bool second, bool trace)
 {
+    PrepareProcess();  // as every program does first
     if (!trace) {
         unsetenv("EVLINK_TRACE");
     } else if (const char* preset = std::getenv("EVLINK_TRACE"); preset != nullptr && *preset != '\0') {

@@ -1,0 +1,5 @@
+#include "processstart.h"
+
+#include <csignal>
+
+void PrepareProcess() { std::signal(SIGXFSZ, SIG_IGN); }
