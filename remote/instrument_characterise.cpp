@@ -26,7 +26,7 @@ struct RemoteRun {
     std::string file = "characterisation.txt";  // in the data folder
 };
 
-RemoteRun& Next()
+RemoteRun& NextRun()
 {
     static RemoteRun next;
     return next;
@@ -73,7 +73,7 @@ std::optional<std::string> InDataFolder(Instrument::Ctx& ctx, const std::string&
 // The codes of CHARacterise:PLAN:LIST: numbers, or a quoted file name in the data folder.
 bool TakeList(Instrument::Ctx& ctx)
 {
-    characterise::Plan& plan = Next().plan;
+    characterise::Plan& plan = NextRun().plan;
     const auto& params = ctx.command.params;
     std::vector<int> codes;
     std::string why;
@@ -115,7 +115,7 @@ bool Connected(Instrument::Ctx& ctx)
         ctx.session.PushError(scpi::kSettingsConflict, "a characterisation run is under way");
         return false;
     }
-    if (!session.Connect(Next().plan, why)) {
+    if (!session.Connect(NextRun().plan, why)) {
         ctx.session.PushError(scpi::kHardwareError, why);
         return false;
     }
@@ -130,7 +130,7 @@ Step Instrument::Characterise(Ctx& ctx)
     const bool q = ctx.command.query;
     CharSession& session = CharSession::Instance();
     const characterise::Run* run = session.CurrentRun();
-    RemoteRun& next = Next();
+    RemoteRun& next = NextRun();
     const size_t nodes = ctx.command.nodes.size();
     auto settingWhileRunning = [&] {
         if (!session.Busy())
