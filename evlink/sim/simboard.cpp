@@ -121,7 +121,11 @@ DeviceConfig ConfigOf(const Options& o)
 
 }  // namespace
 
-BoardState::BoardState(const Options& o) : device(ConfigOf(o)), unplugAfter(o.unplugAfter), pacer(std::chrono::microseconds(o.latencyUs)), optionsText(o.text)
+BoardState::BoardState(const Options& o)
+    : device(ConfigOf(o)),
+      optionsText(o.text),
+      unplugAfter(o.unplugAfter),
+      pacer(std::chrono::microseconds(o.latencyUs))
 {
     if (o.probePath.empty())
         return;
