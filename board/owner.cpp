@@ -27,6 +27,7 @@ std::string Reason(Activity a)
     switch (a) {
     case Activity::Sweep: return "a sweep is running";
     case Activity::SelfTest: return "the self-test is running";
+    case Activity::Characterisation: return "a characterisation run is under way";
     case Activity::None: break;
     }
     return {};
@@ -77,7 +78,8 @@ int32_t Progress() { return The().progress; }
 std::string WriteRefusal()
 {
     const Record& r = The();
-    if (r.ownWork > 0 || (r.acting == Side::Local && r.side == Side::Local))
+    const bool windowsOwnRun = r.acting == Side::Local && r.side == Side::Local && r.activity != Activity::Characterisation;
+    if (r.ownWork > 0 || windowsOwnRun)
         return {};
     return Reason(r.activity);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// Who holds the board. A sweep or a self-test, whoever starts it (the test
-// window or a remote client), holds the board until it ends. Meanwhile the
+// Who holds the board. A sweep, a self-test or a characterisation run,
+// whoever starts it (the test window, the Characterise window or a remote
+// client), holds the board until it ends. A characterisation run lets
+// nothing but its own work write, the program's windows included. Meanwhile the
 // board operations refuse every write from the other side, and every write
 // from a remote client (even the one that started it) other than the sweep's
 // or self-test's own work; a second sweep or self-test is refused, whoever
@@ -14,7 +16,7 @@
 
 namespace owner {
 
-enum class Activity { None, Sweep, SelfTest };
+enum class Activity { None, Sweep, SelfTest, Characterisation };
 enum class Side { Local, Remote };  // the program's own windows, or a remote client
 
 // A write refused while someone else holds the board; what() is the reason.

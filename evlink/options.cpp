@@ -103,6 +103,10 @@ std::string Apply(Options& o, std::string_view item)
         } else {
             return "bad value in " + quoted + " (tsd, oc-a, oc-b, oc-c or oc-d)";
         }
+    } else if (key == "probe" && hasValue) {
+        if (value.empty() || value.size() > 4096 || value.find('\0') != std::string_view::npos)
+            return "bad value in " + quoted + " (a file name)";
+        o.probePath = std::string(value);
     } else if (key == "fault" && hasValue) {
         if (Channel(value) < 0)
             return "bad value in " + quoted + " (a channel: a, b, c or d)";

@@ -23,6 +23,7 @@ struct Options {
     double inlLsb = 0;    // a bow of this height at mid code, 0 at both ends
     double dnlLsb = 0;    // the upper half of the codes moved by this at the major carry
     double noiseMv = 0;   // standard deviation of the noise on every ADC conversion
+    std::string probePath;  // where the four outputs are published for a simulated meter (sim/probe.h)
     std::string text;     // the items understood, joined by commas ("only,resolution=14")
 };
 

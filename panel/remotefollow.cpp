@@ -126,11 +126,13 @@ std::vector<QWidget*> WritingControls(MainForm& f)
     return list;
 }
 
-// While a client's sweep or self-test holds the board, the panel's writing
-// controls are disabled; they come back as they were when it ends.
+// While a client's sweep or self-test, or any characterisation run, holds the
+// board, the panel's writing controls are disabled; they come back as they
+// were when it ends.
 void FollowOwner(MainForm& f)
 {
-    const bool remoteHolds = owner::HeldBy(owner::Side::Remote);
+    const bool remoteHolds =
+        owner::HeldBy(owner::Side::Remote) || owner::Current() == owner::Activity::Characterisation;
     for (QWidget* w : WritingControls(f))
         w->setEnabled(!remoteHolds);
     for (QAction* a : {f.Mnu16, f.Mnu14, f.Mnu12})
@@ -185,6 +187,14 @@ bool StartRemoteIfAsked(const QStringList& arguments)
 
 bool StartRemoteIfAsked(const PanelOptions& options)
 {
+    // The panel follows whoever holds the board, with a server or without
+    // (a characterisation run of the program's own window locks it too).
+    static const bool following = [] {
+        MainForm& form = MainForm::Instance();
+        owner::Watch([&form] { FollowOwner(form); });
+        return true;
+    }();
+    (void)following;
     if (!options.remote)
         return true;
     QString where = QString::fromStdString(options.remoteAddress);
@@ -197,7 +207,6 @@ bool StartRemoteIfAsked(const PanelOptions& options)
         MainForm& form = MainForm::Instance();
         QObject::connect(server, &remote::Server::ClientsChanged, &form,
                          [&form](int clients) { ShowClients(form, clients); });
-        owner::Watch([&form] { FollowOwner(form); });
     }
     if (options.idleSeconds >= 0)
         server->SetIdleSeconds(options.idleSeconds);

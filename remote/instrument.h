@@ -128,8 +128,13 @@ public:
 
     // Board set-up of a *RST: start values, pulse LDAC, the start-up traffic.
     void Reset();
-    // A characterisation run starts or ends (OPERation bit 9).
-    void SetCharacterising(bool on) { operation_.Set(status::kCharacterising, on); }
+    // A characterisation run starts or ends (OPERation bit 9); a run that
+    // holds the board (owner.h) sets it too, whoever started it.
+    void SetCharacterising(bool on)
+    {
+        characterising_ = on;
+        operation_.Set(status::kCharacterising, on);
+    }
     // A setting was changed at the panel: OPERation bit 10 rises and falls,
     // so that every client's event register latches it.
     void PanelChanged();
@@ -171,6 +176,7 @@ private:
     Step RegisterAll(Ctx& ctx);
     Step Measure(Ctx& ctx);
     Step Sweep(Ctx& ctx);
+    Step Characterise(Ctx& ctx);  // instrument_characterise.cpp
     Step System(Ctx& ctx);
     Step SelfTest(Ctx& ctx);
     Step Status(Ctx& ctx);
@@ -184,6 +190,7 @@ private:
 
     PanelMirror& mirror_;
     Condition operation_;
+    bool characterising_ = false;
     Condition questionable_;
     uint64_t panelChanges_ = owner::PanelChanges();
     QTimer sweepTimer_;

@@ -45,6 +45,8 @@ void Instrument::RefreshConditions()
     // and every change made at the panel since the last look is one pulse.
     operation_.Set(status::kSweeping, sweepRunning_ || owner::Current() == owner::Activity::Sweep);
     operation_.Set(status::kSelfTesting, testRunning_ || owner::Current() == owner::Activity::SelfTest);
+    operation_.Set(status::kCharacterising,
+                   characterising_ || owner::Current() == owner::Activity::Characterisation);
     if (const uint64_t changes = owner::PanelChanges(); changes != panelChanges_) {
         panelChanges_ = changes;
         PanelChanged();

@@ -25,8 +25,12 @@ std::string SweepFiguresJson(int channel)
         const size_t i = static_cast<size_t>(ch);
         analysis::Analyse(data.volts[i], chosen.channels[i], kept[i], chosen.notes[i]);
     }
-    std::string json = channel != 4 ? analysis::ChannelJson(channel, kept[static_cast<size_t>(channel)])
-                                    : analysis::FiguresJson(kept);
+    return WireJson(channel != 4 ? analysis::ChannelJson(channel, kept[static_cast<size_t>(channel)])
+                                 : analysis::FiguresJson(kept));
+}
+
+std::string WireJson(std::string json)
+{
     // One line of ASCII for the wire (VISA clients read ASCII by default): the
     // document's line breaks go, and the "±" of the range names is escaped.
     std::erase(json, '\n');

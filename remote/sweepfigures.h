@@ -10,4 +10,7 @@ namespace remote {
 // the sweep started (board/sweeprecord.h).
 std::string SweepFiguresJson(int channel);
 
+// A JSON document as one line of ASCII for the wire.
+std::string WireJson(std::string json);
+
 }  // namespace remote

@@ -62,6 +62,9 @@ TestForm::TestForm()
     AnalyseSweep->setText("Analyse Sweep");
     AnalyseSweep->setAccessibleDescription("Plots and figures of the last sweep");
     AnalyseSweep->setEnabled(false);
+    Characterise = MakeControl<QPushButton>(this, "Characterise", "Characterise");
+    Characterise->setText("Characterise...");
+    Characterise->setAccessibleDescription("INL and DNL with a bench meter on one output");
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(Command1, 0, 0);
@@ -70,12 +73,14 @@ TestForm::TestForm()
     grid->addWidget(Command3, 0, 1);
     grid->addWidget(Label2, 1, 1, 2, 1);
     grid->setRowMinimumHeight(3, 8);
-    grid->addWidget(AnalyseSweep, 4, 0, 1, 2);
+    grid->addWidget(AnalyseSweep, 4, 0);
+    grid->addWidget(Characterise, 4, 1);
 
     connect(Command1, &QPushButton::clicked, this, QV_SLOT(Command1_Click));
     connect(Command2, &QPushButton::clicked, this, QV_SLOT(Command2_Click));
     connect(Command3, &QPushButton::clicked, this, QV_SLOT(Command3_Click));
     connect(AnalyseSweep, &QPushButton::clicked, this, QV_SLOT(AnalyseSweep_Click));
+    connect(Characterise, &QPushButton::clicked, this, QV_SLOT(Characterise_Click));
     // The window is kept for the life of the program.
     owner::Watch([this] { FollowOwner(); });
     FollowOwner();
@@ -125,7 +130,8 @@ TestForm::Busy::~Busy()
 
 void TestForm::FollowOwner()
 {
-    const bool remote = owner::HeldBy(owner::Side::Remote);
+    // A client's sweep or self-test, or any characterisation run, leaves no room for another.
+    const bool remote = owner::HeldBy(owner::Side::Remote) || owner::Current() == owner::Activity::Characterisation;
     if (!busy_) {
         Command1->setEnabled(!remote);
         Command3->setEnabled(!remote);

@@ -28,6 +28,8 @@ public:
     // conditions recorded when it started (board/sweeprecord.h). Enabled once
     // a sweep has run, however it ended.
     void AnalyseSweep_Click();
+    // "Characterise...": the characterisation run with a bench meter.
+    void Characterise_Click();
 
     int16_t StopRequested = 0;
 
@@ -37,6 +39,7 @@ public:
     QLabel* Label1 = nullptr;  // the sweep step in progress
     QLabel* Label2 = nullptr;  // the self-test verdict
     QPushButton* AnalyseSweep = nullptr;
+    QPushButton* Characterise = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

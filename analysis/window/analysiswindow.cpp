@@ -135,6 +135,8 @@ void AnalysisWindow::ShowSweep(SweepData data, const RecordedSweep* recorded, co
 
 bool AnalysisWindow::OpenFile(const QString& path, const Choice& choice, QString* why, bool fromMenu)
 {
+    if (IsResultsFile(QFile::encodeName(path).toStdString()))
+        return openResults(path, why, fromMenu);
     SweepData data;
     ReadError error;
     const std::string file = QFile::encodeName(path).toStdString();
@@ -161,6 +163,7 @@ bool AnalysisWindow::OpenFile(const QString& path, const Choice& choice, QString
 void AnalysisWindow::present(SweepData data, Chosen chosen, const QString& source)
 {
     data_ = std::move(data);
+    results_.reset();
     chosen_ = std::move(chosen);
     changed_ = {};
     sourceText_ = source;
@@ -230,7 +233,15 @@ void AnalysisWindow::recompute()
         std::string note = chosen_.notes[i];
         if (!changes.isEmpty())
             note += " Changed in this window to " + changes.join(", ").toStdString() + ".";
-        Analyse(data_.volts[i], c, analyses_[i], note);
+        if (!results_) {
+            Analyse(data_.volts[i], c, analyses_[i], note);
+        } else if (ch == results_->header.channel) {
+            AnalyseResults(*results_, c, analyses_[i], note);
+        } else {  // a characterisation measures one channel: the others are empty, without notes
+            analyses_[i].Reset(c, ResultsInstrument(results_->header));
+            Evaluate(analyses_[i]);
+            analyses_[i].notes.clear();
+        }
         rangeBoxes_[i]->setCurrentIndex(c.range);
     }
     coding_box_->setCurrentIndex(analyses_[0].conditions.coding == Coding::Binary ? 0 : 1);
@@ -260,7 +271,7 @@ void AnalysisWindow::refreshNotes()
 void AnalysisWindow::openFromMenu()
 {
     const QString path = QFileDialog::getOpenFileName(this, "Open Sweep Data File", QString(),
-                                                      "Sweep data (*.dat *.csv *.txt);;All files (*)");
+                                                      "Sweep data or characterisation results (*.dat *.csv *.txt);;All files (*)");
     if (path.isEmpty())
         return;
     Choice choice;

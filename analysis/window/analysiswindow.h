@@ -7,6 +7,7 @@
 #include "analysis/conditions.h"
 #include "analysis/datafile.h"
 #include "analysis/figures.h"
+#include "analysis/results.h"
 
 #include <QMainWindow>
 #include <array>
@@ -32,7 +33,8 @@ public:
     // it ran under; `source` says where the data came from.
     void ShowSweep(analysis::SweepData data, const analysis::RecordedSweep* recorded, const QString& source);
     // Reads a data file, and its companion file when there is one, and shows
-    // them; `choice` serves where nothing recorded the conditions. On failure
+    // them (a characterisation's results file: its channel, at the codes
+    // measured, under the conditions it recorded); `choice` serves where nothing recorded the conditions. On failure
     // the window keeps what it showed and says why, naming the line; so does
     // `why`. `fromMenu`: the reason goes to a message box as well.
     bool OpenFile(const QString& path, const analysis::Choice& choice = {}, QString* why = nullptr,
@@ -75,6 +77,8 @@ private:
     QWidget* buildPlots();
     QWidget* buildTable();
     void present(analysis::SweepData data, analysis::Chosen chosen, const QString& source);
+    // A characterisation's results file: its one channel, at the codes measured.
+    bool openResults(const QString& path, QString* why, bool fromMenu);
     void showError(const QString& text);
     void recompute();
     void refreshTable();
@@ -90,6 +94,7 @@ private:
     void paintExport(QPainter& painter) const;
 
     analysis::SweepData data_;
+    std::optional<analysis::Results> results_;  // shown instead of data_ when set
     analysis::Chosen chosen_;    // as recorded, chosen on opening, or guessed
     analysis::Choice changed_;   // what the user changed here since
     std::array<analysis::ChannelAnalysis, analysis::kChannels> analyses_;

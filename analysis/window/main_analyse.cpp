@@ -5,6 +5,7 @@
 #include "analysis/conditions.h"
 #include "analysis/datafile.h"
 #include "analysis/report.h"
+#include "analysis/results.h"
 #include "controls/widgetmsgbox.h"
 #include "runtime/cmdline.h"
 #include "runtime/processstart.h"
@@ -37,7 +38,8 @@ const cmdline::Program& AnalyseProgram()
         "[--range R] [--coding binary|twos] [--resolution 16|14|12] [--ignore-companion] [--json | --csv] [--open] "
         "[FILE]",
         "\n"
-        "Shows the transfer, INL and DNL of the four channels of a sweep data file,\n"
+        "Shows the transfer, INL and DNL of the four channels of a sweep data file\n"
+        "(or of the channel of a characterisation's results file, at its codes),\n"
         "and the figures a datasheet quotes, each with its uncertainty: offset, gain,\n"
         "zero-scale, full-scale and bipolar-zero error, INL (end-point and best-fit),\n"
         "DNL, decreasing steps, and the ADC's measurement step. A figure the data\n"
@@ -131,6 +133,34 @@ bool haveDisplay()
     return false;
 }
 
+// A characterisation's results file: the figures of its channel, or its codes.
+int PrintResults(const Arguments& args)
+{
+    Results results;
+    ReadError error;
+    if (!ReadResultsFile(args.file, results, error))
+        return fail(args.file + ": " + error.Text());
+    Conditions c = results.header.conditions;
+    const size_t channel = static_cast<size_t>(results.header.channel);
+    std::string note = ResultsNote(results);
+    if (args.choice.ranges[channel] || args.choice.coding || args.choice.resolution) {
+        c.range = args.choice.ranges[channel].value_or(c.range);
+        c.coding = args.choice.coding.value_or(c.coding);
+        c.resolution = args.choice.resolution.value_or(c.resolution);
+        note += " Analysed under " + std::string(c.span().name) + ", " + std::string(CodingName(c.coding)) + ", " +
+                std::to_string(c.resolution) + " bits, as the options ask.";
+    }
+    std::array<ChannelAnalysis, kChannels> channels;
+    for (size_t i = 0; i < kChannels; ++i)
+        channels[i].Reset(c, kBoardAdc);
+    AnalyseResults(results, c, channels[channel], note);
+    for (const std::string& n : Notes(static_cast<int>(channel), channels[channel]))
+        std::fprintf(stderr, "note: %s\n", n.c_str());
+    const std::string out = args.json ? ResultsJson(results, channels[channel]) + "\n" : CodesCsv(channels);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -139,8 +169,10 @@ int main(int argc, char** argv)
     Arguments args;
     if (const int status = parse(argc, argv, args); status >= 0)
         return status;
+    if (!args.file.empty() && IsResultsFile(args.file) && (args.json || args.csv))
+        return PrintResults(args);
     SweepData data;
-    if (!args.file.empty()) {
+    if (!args.file.empty() && !IsResultsFile(args.file)) {
         ReadError error;
         if (!ReadSweepFile(args.file, data, error))
             return fail(args.file + ": " + error.Text());

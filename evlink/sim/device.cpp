@@ -169,21 +169,6 @@ double Device::Transfer(double width, double bottom, uint16_t code) const
     return volts + bottom + errors_.offsetMv * 1e-3;
 }
 
-// Gaussian, by the Box-Muller method over a 64-bit xorshift generator, so
-// that the sequence is the same on every system.
-double Device::Noise()
-{
-    auto uniform = [this] {
-        noiseState_ ^= noiseState_ << 13;
-        noiseState_ ^= noiseState_ >> 7;
-        noiseState_ ^= noiseState_ << 17;
-        return (static_cast<double>(noiseState_ >> 11) + 0.5) / 9007199254740992.0;  // (0, 1)
-    };
-    const double u = uniform();
-    const double v = uniform();
-    return std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
-}
-
 uint16_t Device::AdcCode(double volts)
 {
     const double code = std::floor((volts + 10.0) * kAdcCodes / 20.0 + 0.5);
@@ -198,7 +183,7 @@ uint16_t Device::AdcTransfer(uint16_t command)
         // Bit 15 marks a finished conversion, bits 14 and 13 name its channel.
         double volts = OutputVolts(channel);
         if (errors_.noiseMv != 0)
-            volts += errors_.noiseMv * 1e-3 * Noise();
+            volts += errors_.noiseMv * 1e-3 * noise_.Next();
         adcResult_ = static_cast<uint16_t>(0x8000 | channel << 13 | AdcCode(volts));
     }
     return out;

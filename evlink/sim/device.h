@@ -2,6 +2,8 @@
 // Model of the evaluation board's analogue side: the quad DAC with its serial
 // frames, the three control pins the microcontroller drives (LDAC, CLR,
 // BIN/2sCOMP) and the on-board ADC that measures the four outputs.
+#include "noise.h"
+
 #include <array>
 #include <cstdint>
 
@@ -83,12 +85,11 @@ private:
     bool TwosComplement() const { return (pins_ & kPinBinary) == 0; }
     // Volts of a code (straight binary, 16 bits) on a span, with the static errors.
     double Transfer(double width, double bottom, uint16_t code) const;
-    double Noise();
 
     int resolution_;
     uint16_t dataMask_;
     StaticErrors errors_;
-    uint64_t noiseState_ = 0x9E3779B97F4A7C15u;  // a fixed seed: runs repeat
+    GaussianNoise noise_;  // a fixed seed: runs repeat
     uint16_t alarmBits_;
     uint8_t faultyChannels_;
     std::array<uint16_t, 4> input_{};

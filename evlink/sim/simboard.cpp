@@ -2,6 +2,8 @@
 
 #include "hexfile.h"
 
+#include <cstdio>
+
 namespace evlink::sim {
 namespace {
 
@@ -54,10 +56,14 @@ public:
         if (state_.Unplugged())
             return Fail(kNoDevice);
         ++state_.requests;
-        if (!state_.pacer.Active())
-            return Answer(request, value, index, direction, length, buffer);
+        if (!state_.pacer.Active()) {
+            const Status status = Answer(request, value, index, direction, length, buffer);
+            state_.PublishOutputs();
+            return status;
+        }
         const auto deadline = state_.pacer.Deadline(Clock::now());
         const Status status = Answer(request, value, index, direction, length, buffer);
+        state_.PublishOutputs();
         state_.pacer.Finish(deadline);
         return status;
     }
@@ -115,8 +121,26 @@ DeviceConfig ConfigOf(const Options& o)
 
 }  // namespace
 
-BoardState::BoardState(const Options& o) : device(ConfigOf(o)), unplugAfter(o.unplugAfter), pacer(std::chrono::microseconds(o.latencyUs)), optionsText(o.text)
+BoardState::BoardState(const Options& o)
+    : device(ConfigOf(o)),
+      optionsText(o.text),
+      unplugAfter(o.unplugAfter),
+      pacer(std::chrono::microseconds(o.latencyUs))
 {
+    if (o.probePath.empty())
+        return;
+    std::string why;
+    probe = std::make_unique<ProbeWriter>(o.probePath, why);
+    if (!probe->ok()) {
+        std::fprintf(stderr, "EVLINK_SIM: probe=%s: %s; the outputs are not published\n", o.probePath.c_str(), why.c_str());
+        probe.reset();
+    }
+}
+
+void BoardState::PublishOutputs()
+{
+    if (probe)
+        probe->Publish({device.OutputVolts(0), device.OutputVolts(1), device.OutputVolts(2), device.OutputVolts(3)});
 }
 
 SimDriver::SimDriver(const Options& options) : state_(options) {}

@@ -6,6 +6,9 @@
 #include "driver.h"
 #include "options.h"
 #include "pace.h"
+#include "probe.h"
+
+#include <memory>
 
 #include <optional>
 
@@ -28,7 +31,9 @@ struct BoardState {
     std::string optionsText;  // the options it was set up with
     std::optional<uint64_t> unplugAfter;
     Pacer pacer;
+    std::unique_ptr<ProbeWriter> probe;  // the outputs for a simulated meter, when asked for
     bool Unplugged() const { return unplugAfter && requests >= *unplugAfter; }
+    void PublishOutputs();
 };
 
 class SimDriver final : public Driver {

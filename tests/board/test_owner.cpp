@@ -51,13 +51,17 @@ TEST_F(Ownership, EveryWriteIsRefusedWithTheHoldersReasonAndSendsNothing)
                             {owner::Activity::SelfTest, owner::Side::Remote, owner::Side::Local},
                             {owner::Activity::Sweep, owner::Side::Remote, owner::Side::Remote},
                             {owner::Activity::Sweep, owner::Side::Local, owner::Side::Remote},
-                            {owner::Activity::SelfTest, owner::Side::Local, owner::Side::Remote}};
+                            {owner::Activity::SelfTest, owner::Side::Local, owner::Side::Remote},
+                            // A characterisation run refuses the windows that started it too.
+                            {owner::Activity::Characterisation, owner::Side::Local, owner::Side::Local},
+                            {owner::Activity::Characterisation, owner::Side::Remote, owner::Side::Local}};
     for (const auto& [activity, holder, writer] : rounds) {
         ASSERT_EQ(owner::Take(activity, holder), "");
         const owner::Acting acting(writer);
         const uint64_t changes = owner::PanelChanges();
-        const std::string reason =
-            activity == owner::Activity::Sweep ? "a sweep is running" : "the self-test is running";
+        const std::string reason = activity == owner::Activity::Sweep      ? "a sweep is running"
+                                   : activity == owner::Activity::SelfTest ? "the self-test is running"
+                                                                           : "a characterisation run is under way";
         for (const WriteCase& c : cases) {
             SCOPED_TRACE(c.name);
             const ProgramState before = State;

@@ -3,6 +3,7 @@
 #include "front.h"
 #include "options.h"
 #include "sim/pace.h"
+#include "sim/probe.h"
 #include "sim/simboard.h"
 
 #include <gtest/gtest.h>
@@ -250,6 +251,41 @@ TEST(FrontOptions, PacerMakesUpOverruns)
         EXPECT_GE(sim::Clock::now(), deadline);
     }
     EXPECT_LT(sim::Clock::now() - begin, std::chrono::seconds(2));
+}
+
+// probe=PATH: the outputs as the DAC drives them, for a simulated meter in
+// another process; 0 V once the board is gone. A file that is no probe file
+// is left alone.
+TEST(FrontOptions, ProbePublishesTheOutputs)
+{
+    const std::string path = kScratch + "/outputs.probe";
+    ::unlink(path.c_str());
+    std::array<double, 4> volts{};
+    sim::ProbeReader reader(path);
+    {
+        sim::SimDriver sim(ParseOptions("only,offset-mv=1,probe=" + path));
+        std::string why;
+        auto board = sim.open(0, why);
+        ASSERT_TRUE(board && board->loadFirmware(kFirmware, why)) << why;
+        uint8_t zero = 0;
+        board->vendorRequest(222, 0x8D, 0, 0, 0, &zero);      // LDAC low: writes land at once
+        board->vendorRequest(221, 0x10, 0x000F, 0, 0, &zero);  // every channel powered
+        board->vendorRequest(221, 0x0C, 0x0004, 0, 0, &zero);  // +-10V everywhere
+        board->vendorRequest(221, 0x00, 0xC000, 0, 0, &zero);  // DAC A three quarters up
+        ASSERT_TRUE(reader.Read(volts));
+        EXPECT_EQ(volts, (std::array<double, 4>{5.001, -9.999, -9.999, -9.999}));
+        for (unsigned ch = 0; ch < 4; ++ch)
+            EXPECT_EQ(volts[ch], sim.State().device.OutputVolts(ch));
+    }
+    ASSERT_TRUE(reader.Read(volts));
+    EXPECT_EQ(volts, (std::array<double, 4>{0, 0, 0, 0}));
+
+    const std::string other = WriteFile("not-a-probe", "my notes\n");
+    std::string why;
+    EXPECT_FALSE(sim::ProbeWriter(other, why).ok());
+    EXPECT_NE(why.find("left alone"), std::string::npos) << why;
+    EXPECT_EQ(ReadLines(other), (Lines{"my notes"}));
+    EXPECT_FALSE(sim::ProbeReader(other).Read(volts));
 }
 
 TEST(LibraryBoth, ExportsTraceAndOptionsFromTheEnvironment)
