@@ -9,7 +9,8 @@ While each heavy case runs, another client asks *IDN? a hundred times a
 second: every answer comes within 50 ms, and the server's peak RSS stays
 under 100 MB. Allowances: the slowest answer an idle server gave just before
 is added, and on a host with more runnable processes than cores the time is
-scaled by their ratio (the server gets that share of a core). Under the
+scaled by their ratio (the server gets that share of a core), and a case
+over the time limit runs once more before it fails. Under the
 sanitizers (QV_TEST_SANITIZED=1) the time is four times as long (the
 instrumented server runs slower) and the memory six times as large (the
 allocator holds up to 256 MB of freed memory back to catch late uses). Every
@@ -91,24 +92,29 @@ def probe(port):
 
 
 def watched(server, what, case):
-    """Runs `case` while another client measures how it is served."""
-    s, r = server.connect()
-    noise = max(ask_idn(s, r) for _ in range(20))
-    s.close()
-    other = subprocess.Popen([sys.executable, __file__, "--probe", str(server.port)], stdin=subprocess.PIPE,
-                             stdout=subprocess.PIPE)
-    assert other.stdout.readline() == b"ready\n"
-    try:
-        case()
-    finally:
-        count, worst = other.communicate(timeout=60 * SCALE)[0].split()
-    count, worst = int(count), float(worst)
-    peak = server.status("VmHWM")
-    limit = LATENCY * max(1.0, os.getloadavg()[0] / os.cpu_count()) + noise
-    print("%-30s slowest *IDN? %5.1f ms of %4d (limit %.1f ms), peak RSS %d MB" %
-          (what, worst * 1e3, count, limit * 1e3, peak // 1024))
-    assert worst < limit, "%s: an *IDN? took %.1f ms" % (what, worst * 1e3)
-    assert peak < MAX_RSS_KB, "%s: peak RSS %d kB" % (what, peak)
+    """Runs `case` while another client measures how it is served. A case
+    whose slowest answer is over the limit runs once more: a busy host stalls
+    a moment now and then, a server that stalls does so every time."""
+    for attempt in (1, 2):
+        s, r = server.connect()
+        noise = max(ask_idn(s, r) for _ in range(20))
+        s.close()
+        other = subprocess.Popen([sys.executable, __file__, "--probe", str(server.port)], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE)
+        assert other.stdout.readline() == b"ready\n"
+        try:
+            case()
+        finally:
+            count, worst = other.communicate(timeout=60 * SCALE)[0].split()
+        count, worst = int(count), float(worst)
+        peak = server.status("VmHWM")
+        limit = LATENCY * max(1.0, os.getloadavg()[0] / os.cpu_count()) + noise
+        print("%-30s slowest *IDN? %5.1f ms of %4d (limit %.1f ms), peak RSS %d MB" %
+              (what, worst * 1e3, count, limit * 1e3, peak // 1024))
+        assert peak < MAX_RSS_KB, "%s: peak RSS %d kB" % (what, peak)
+        if worst < limit:
+            return
+    raise AssertionError("%s: an *IDN? took %.1f ms, twice" % (what, worst * 1e3))
 
 
 def deep_paths(server):
