@@ -229,6 +229,8 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"CHARacterise:METer", &Instrument::Characterise},
         {"CHARacterise:PLAN", &Instrument::Characterise},
         {"CHARacterise:PLAN:LIST", &Instrument::Characterise},
+        {"CHARacterise:PLAN:SETTle", &Instrument::Characterise},
+        {"CHARacterise:PLAN:TIMeout", &Instrument::Characterise},
         {"CHARacterise:FILE", &Instrument::Characterise},
         {"CHARacterise:CONNect", &Instrument::Characterise},
         {"CHARacterise:IDENtity", &Instrument::Characterise},

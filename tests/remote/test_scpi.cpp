@@ -288,6 +288,10 @@ TEST_F(OnTheBoard, ValuesAndChannelsAsBenchUsersTypeThem)
         {"SWE:DATA? (@1,2)", "", kIllegalParameterValue},
         {"STAT:PRES;STAT:OPER:ENAB?;PTR?", "0;32767", kNoError},
         {"SYST:ERR:NEXT?;:SYST:ERR:CODE:NEXT?", "0,\"No error\";0", kNoError},
+        {"CHAR:PLAN:SETT 50MS;SETT?;TIM 2S;TIM?;SETT? MAX", "0.05;2;60", kNoError},
+        {"CHAR:PLAN:SETT 5V", "", kInvalidSuffix},
+        {"CHAR:PLAN:TIM 1MS", "", kDataOutOfRange},
+        {"CHAR:PLAN:SETT DEF;TIM DEF;:CHAR:PLAN:SETT?;TIM?", "0.01;5", kNoError},
     };
     for (const auto& row : rows) {
         s.errors.clear();
