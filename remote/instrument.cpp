@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cstdlib>
 
 using scpi::Matches;
 
@@ -276,6 +277,10 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
     return Step::Stop;
 }
 
+namespace {
+constexpr size_t kMaxListedChannels = 16;
+}
+
 Instrument::Step Instrument::RunNode(const Node& node, Ctx& ctx, const std::vector<std::string>& nodes, int suffix)
 {
     using scpi::Param;
@@ -305,11 +310,20 @@ Instrument::Step Instrument::RunNode(const Node& node, Ctx& ctx, const std::vect
         }
         channels.push_back(suffix - 1);
     } else {
-        for (const auto& [first, last] : list->channels)
+        size_t count = 0;
+        for (const auto& [first, last] : list->channels) {
             if (first < 1 || first > 4 || last < 1 || last > 4) {
                 s.PushError(scpi::kIllegalParameterValue, "channels 1 to 4");
                 return Step::Stop;
             }
+            count += static_cast<size_t>(std::abs(last - first) + 1);
+        }
+        // One command, one turn of the event loop: a list may not make it
+        // as long as a line of commands.
+        if (count > kMaxListedChannels) {
+            s.PushError(scpi::kTooMuchData, "at most 16 channels in a list");
+            return Step::Stop;
+        }
         for (const auto& [first, last] : list->channels)
             for (int c = first;; c += last >= first ? 1 : -1) {
                 channels.push_back(c - 1);

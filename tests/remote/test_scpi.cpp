@@ -282,6 +282,7 @@ TEST_F(OnTheBoard, ValuesAndChannelsAsBenchUsersTypeThem)
         {"DAC:CODE 7,(@1:4);:DAC:CODE? (@1:4)", "7,7,7,7", kNoError},
         {"DAC:CODE (@2),8;:DAC:CODE? (@4:1);CODE? (@1,3)", "7,7,8,7;7,7", kNoError},
         {"DAC:CODE? (@5)", "", kIllegalParameterValue},
+        {"DAC:CODE? (@1:4,4:1,1:4,4:1,1)", "", kTooMuchData},
         {"DAC1:CODE? (@1)", "", kParameterNotAllowed},
         {"PINS:CLR (@1)", "", kParameterNotAllowed},
         {"POW:DAC2 ON;DAC2?;:POW:DAC? (@2)", "1;1", kNoError},
