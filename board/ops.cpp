@@ -231,6 +231,7 @@ void StartSweepArrays()
     State.Sweep.twosComplement = State.BinPin == 0;
     State.Sweep.resolution = State.ResolutionBits;
     State.Sweep.started = std::chrono::system_clock::now();
+    SweepChanged();
 }
 
 void SweepStep(int32_t i)
@@ -246,6 +247,7 @@ void SweepStep(int32_t i)
         WriteFrame(address, reg, code);
     }
     const auto at = static_cast<size_t>(i);
+    SweepChanged();
     State.SweepVoltsA[at] = MeasureChannel(0);
     State.SweepVoltsB[at] = MeasureChannel(1);
     State.SweepVoltsC[at] = MeasureChannel(2);

@@ -2,7 +2,18 @@
 
 ProgramState State;
 
-void ClearProgramState() { State = ProgramState{}; }
+namespace {
+uint64_t sweepGeneration = 0;
+}
+
+void ClearProgramState()
+{
+    State = ProgramState{};
+    SweepChanged();
+}
+
+uint64_t SweepGeneration() { return sweepGeneration; }
+void SweepChanged() { ++sweepGeneration; }
 
 void SetStartValues()
 {

@@ -59,6 +59,11 @@ extern ProgramState State;
 
 // Zero-fills the record, as at process start (tests use it between cases).
 void ClearProgramState();
+// Counts the changes of the sweep's readings and record (a sweep started, a
+// step made, the record cleared): what is worked out from them stands while
+// the count stands.
+uint64_t SweepGeneration();
+void SweepChanged();
 // The start values that ProgramStart gives the record: the board's (below)
 // and the panel's coding "Hex".
 void SetStartValues();

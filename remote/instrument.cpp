@@ -10,6 +10,8 @@
 #include "runtime/runtimeerror.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
+#include <cstdlib>
 
 using scpi::Matches;
 
@@ -89,6 +91,8 @@ Instrument::Progress Instrument::Next(Session& session, LineRun& line, std::stri
     std::string answer;
     Ctx ctx{session, line.command, answer};
     const Step step = Execute(ctx);
+    if (ctx.rerooted)
+        line.parser.Reroot(line.command.typed);
     line.waits = step == Step::Wait;
     if (line.waits)
         return Progress::Waits;
@@ -175,35 +179,23 @@ Instrument::Step Instrument::Execute(Ctx& ctx)
     return Step::Stop;
 }
 
-namespace {
-struct Node {
-    const char* path;  // "DAC:CODE"
+// A command of the tree: its header, optional nodes in brackets, '#' where a
+// numbered header names the channel ("DAC2:CODE 100" as "DAC:CODE B,100").
+struct Instrument::Node {
+    const char* path;
     Instrument::Step (Instrument::*handler)(Instrument::Ctx&);
+    int channelAt = -1;       // the parameter that names the channel; -1: none
+    bool oneChannel = false;  // a channel list may name one channel only
 };
-
-bool PathMatches(const std::vector<std::string>& typed, std::string_view path)
-{
-    size_t i = 0;
-    while (!path.empty()) {
-        const size_t colon = path.find(':');
-        const std::string_view node = path.substr(0, colon);
-        if (i >= typed.size() || !Matches(typed[i], node))
-            return false;
-        ++i;
-        path = colon == std::string_view::npos ? std::string_view() : path.substr(colon + 1);
-    }
-    return i == typed.size();
-}
-}  // namespace
 
 Instrument::Step Instrument::Dispatch(Ctx& ctx)
 {
     if (ctx.command.common)
         return Common(ctx);
     static const Node tree[] = {
-        {"DAC:CODE", &Instrument::DacCode},
-        {"DAC:VOLTage", &Instrument::DacVolts},
-        {"DAC:RANGe", &Instrument::DacRange},
+        {"DAC#:CODE", &Instrument::DacCode, 0},
+        {"DAC#:VOLTage", &Instrument::DacVolts, 0},
+        {"DAC#:RANGe", &Instrument::DacRange, 0},
         {"DAC:RESolution", &Instrument::DacResolution},
         {"DAC:LOAD", &Instrument::DacLoadClear},
         {"DAC:CLEar", &Instrument::DacLoadClear},
@@ -212,7 +204,7 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"CONTrol:CLRSelect", &Instrument::Control},
         {"CONTrol:SDODisable", &Instrument::Control},
         {"CONTrol:REGister", &Instrument::Control},
-        {"POWer:DAC", &Instrument::Power},
+        {"POWer:DAC#", &Instrument::Power, 0},
         {"POWer:REFerence", &Instrument::Power},
         {"POWer:ALARm", &Instrument::Power},
         {"POWer:REGister", &Instrument::Power},
@@ -222,25 +214,24 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"PINS:LDAC:PULSe", &Instrument::Pins},
         {"PINS:WORD", &Instrument::Pins},
         {"REGister:ALL", &Instrument::RegisterAll},
-        {"MEASure:VOLTage", &Instrument::Measure},
+        {"MEASure[:VOLTage][:DC]", &Instrument::Measure, 0},
         {"SWEep:STARt", &Instrument::Sweep},
-        {"INITiate", &Instrument::Sweep},
-        {"INITiate:IMMediate", &Instrument::Sweep},
+        {"INITiate[:IMMediate]", &Instrument::Sweep},
         {"ABORt", &Instrument::Sweep},
-        {"FETCh", &Instrument::Sweep},
-        {"FETCh:SWEep", &Instrument::Sweep},
-        {"FORMat", &Instrument::Format},
-        {"FORMat:DATA", &Instrument::Format},
+        {"FETCh[:SWEep]", &Instrument::Sweep, 0, true},
+        {"FORMat[:DATA]", &Instrument::Format},
         {"FORMat:BORDer", &Instrument::Format},
         {"SWEep:ABORt", &Instrument::Sweep},
         {"SWEep:STATe", &Instrument::Sweep},
         {"SWEep:PROGress", &Instrument::Sweep},
-        {"SWEep:DATA", &Instrument::Sweep},
+        {"SWEep:DATA", &Instrument::Sweep, 0, true},
         {"SWEep:SAVE", &Instrument::Sweep},
-        {"SWEep:ANALysis", &Instrument::Sweep},
+        {"SWEep:ANALysis", &Instrument::Sweep, 0, true},
         {"CHARacterise:METer", &Instrument::Characterise},
         {"CHARacterise:PLAN", &Instrument::Characterise},
         {"CHARacterise:PLAN:LIST", &Instrument::Characterise},
+        {"CHARacterise:PLAN:SETTle", &Instrument::Characterise},
+        {"CHARacterise:PLAN:TIMeout", &Instrument::Characterise},
         {"CHARacterise:FILE", &Instrument::Characterise},
         {"CHARacterise:CONNect", &Instrument::Characterise},
         {"CHARacterise:IDENtity", &Instrument::Characterise},
@@ -254,21 +245,17 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
         {"CHARacterise:MESSage", &Instrument::Characterise},
         {"CHARacterise:DATA", &Instrument::Characterise},
         {"CHARacterise:ANALysis", &Instrument::Characterise},
-        {"SYSTem:ERRor", &Instrument::System},
-        {"SYSTem:ERRor:NEXT", &Instrument::System},
+        {"SYSTem:ERRor[:NEXT]", &Instrument::System},
         {"SYSTem:ERRor:COUNt", &Instrument::System},
         {"SYSTem:ERRor:ALL", &Instrument::ErrorQueue},
-        {"SYSTem:ERRor:CODE", &Instrument::ErrorQueue},
-        {"SYSTem:ERRor:CODE:NEXT", &Instrument::ErrorQueue},
+        {"SYSTem:ERRor:CODE[:NEXT]", &Instrument::ErrorQueue},
         {"SYSTem:ERRor:CODE:ALL", &Instrument::ErrorQueue},
-        {"STATus:OPERation", &Instrument::Status},
-        {"STATus:OPERation:EVENt", &Instrument::Status},
+        {"STATus:OPERation[:EVENt]", &Instrument::Status},
         {"STATus:OPERation:CONDition", &Instrument::Status},
         {"STATus:OPERation:ENABle", &Instrument::Status},
         {"STATus:OPERation:PTRansition", &Instrument::Status},
         {"STATus:OPERation:NTRansition", &Instrument::Status},
-        {"STATus:QUEStionable", &Instrument::Status},
-        {"STATus:QUEStionable:EVENt", &Instrument::Status},
+        {"STATus:QUEStionable[:EVENt]", &Instrument::Status},
         {"STATus:QUEStionable:CONDition", &Instrument::Status},
         {"STATus:QUEStionable:ENABle", &Instrument::Status},
         {"STATus:QUEStionable:PTRansition", &Instrument::Status},
@@ -282,17 +269,92 @@ Instrument::Step Instrument::Dispatch(Ctx& ctx)
     // from the root, as most people write "MEAS:VOLT? A;DAC:CODE B,1".
     for (const auto* nodes : {&ctx.command.nodes, &ctx.command.typed})
         for (const Node& node : tree)
-            if (PathMatches(*nodes, node.path)) {
-                if (nodes != &ctx.command.nodes) {
-                    scpi::Command rooted = ctx.command;
-                    rooted.nodes = ctx.command.typed;
-                    Ctx again{ctx.session, rooted, ctx.answer};
-                    return (this->*node.handler)(again);
-                }
-                return (this->*node.handler)(ctx);
+            if (int suffix = -1; scpi::MatchHeader(node.path, *nodes, suffix)) {
+                ctx.rerooted = nodes != &ctx.command.nodes;
+                return RunNode(node, ctx, *nodes, suffix);
             }
     ctx.session.PushError(scpi::kUndefinedHeader);
     return Step::Stop;
+}
+
+namespace {
+constexpr size_t kMaxListedChannels = 16;
+}
+
+Instrument::Step Instrument::RunNode(const Node& node, Ctx& ctx, const std::vector<std::string>& nodes, int suffix)
+{
+    using scpi::Param;
+    const auto& params = ctx.command.params;
+    const auto list = std::find_if(params.begin(), params.end(),
+                                   [](const Param& p) { return p.kind == Param::Kind::Channels; });
+    if (suffix < 0 && list == params.end()) {
+        if (&nodes == &ctx.command.nodes)
+            return (this->*node.handler)(ctx);
+        scpi::Command rooted = ctx.command;
+        rooted.nodes = nodes;
+        Ctx again{ctx.session, rooted, ctx.answer};
+        return (this->*node.handler)(again);
+    }
+    Session& s = ctx.session;
+    if (node.channelAt < 0 || (suffix >= 0 && list != params.end())) {
+        s.PushError(scpi::kParameterNotAllowed, node.channelAt < 0 ? "no channels here" : "a channel list after a numbered header");
+        return Step::Stop;
+    }
+    // The channels, 0..3, checked before any is expanded: a list costs no
+    // more than its text.
+    std::vector<int> channels;
+    if (suffix >= 0) {
+        if (suffix < 1 || suffix > 4) {
+            s.PushError(scpi::kHeaderSuffixOutOfRange, "channels 1 to 4");
+            return Step::Stop;
+        }
+        channels.push_back(suffix - 1);
+    } else {
+        size_t count = 0;
+        for (const auto& [first, last] : list->channels) {
+            if (first < 1 || first > 4 || last < 1 || last > 4) {
+                s.PushError(scpi::kIllegalParameterValue, "channels 1 to 4");
+                return Step::Stop;
+            }
+            count += static_cast<size_t>(std::abs(last - first) + 1);
+        }
+        // One command, one turn of the event loop: a list may not make it
+        // as long as a line of commands.
+        if (count > kMaxListedChannels) {
+            s.PushError(scpi::kTooMuchData, "at most 16 channels in a list");
+            return Step::Stop;
+        }
+        for (const auto& [first, last] : list->channels)
+            for (int c = first;; c += last >= first ? 1 : -1) {
+                channels.push_back(c - 1);
+                if (c == last)
+                    break;
+            }
+        if (node.oneChannel && channels.size() != 1) {
+            s.PushError(scpi::kIllegalParameterValue, "one channel at a time");
+            return Step::Stop;
+        }
+    }
+    scpi::Command one = ctx.command;
+    one.nodes.clear();
+    for (const std::string& n : nodes)
+        one.nodes.emplace_back(scpi::WithoutSuffix(n));
+    if (list != params.end())
+        one.params.erase(one.params.begin() + (list - params.begin()));
+    const size_t place = std::min(static_cast<size_t>(node.channelAt), one.params.size());
+    one.params.insert(one.params.begin() + static_cast<std::ptrdiff_t>(place), Param{Param::Kind::Word, "A", 0.0, 0, {}});
+    for (size_t i = 0; i < channels.size(); ++i) {
+        one.params[place].text[0] = static_cast<char>('A' + channels[i]);
+        std::string answer;
+        Ctx each{s, one, answer, i};
+        const Step step = (this->*node.handler)(each);
+        if (step != Step::Next)
+            return step;
+        if (i > 0 && !answer.empty())
+            ctx.answer += ',';
+        ctx.answer += answer;
+    }
+    return Step::Next;
 }
 
 void Instrument::ShowAll(const ops::AllRegisters& all)

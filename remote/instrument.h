@@ -152,11 +152,17 @@ public:
         Session& session;
         const scpi::Command& command;
         std::string& answer;
+        size_t listIndex = 0;   // the channel's place in a channel list (0: the first, or no list)
+        bool rerooted = false;  // the header named no command at its level and was taken from the root
     };
 
 private:
     Step Execute(Ctx& ctx);
     Step Dispatch(Ctx& ctx);
+    // A command of the tree, its channel given by a numbered header (`suffix`,
+    // -1 for none) or a channel list, run once for each channel.
+    struct Node;
+    Step RunNode(const Node& node, Ctx& ctx, const std::vector<std::string>& nodes, int suffix);
     void SweepTick();
     void FinishSweep();
 

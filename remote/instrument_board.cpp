@@ -76,16 +76,20 @@ void Instrument::WriteCode(int channel, int32_t code)
 
 Step Instrument::DacCode(Ctx& ctx)
 {
-    if (!Count(ctx, ctx.command.query ? 1 : 2, ctx.command.query ? 1 : 2))
+    if (!Count(ctx, ctx.command.query ? 1 : 2, 2))
         return Step::Stop;
     const auto ch = Channel(ctx, 0);
     if (!ch)
         return Step::Stop;
+    const Limits limits{0, static_cast<double>(ops::LargestCode(State.ResolutionBits)), 0.0};
     if (ctx.command.query) {
-        ctx.answer = Num(ReadCode(*ch));
+        const auto limit = AskedLimit(ctx, 1);
+        if (!limit)
+            return Step::Stop;
+        ctx.answer = *limit == Limit::None ? Num(ReadCode(*ch)) : Num(std::lround(*LimitValue(ctx, *limit, limits)));
         return Step::Next;
     }
-    const auto code = Integer(ctx, 1, 0, ops::LargestCode(State.ResolutionBits));
+    const auto code = Integer(ctx, 1, limits.low, limits.high, limits.def);
     if (!code)
         return Step::Stop;
     WriteCode(*ch, *code);
@@ -94,7 +98,7 @@ Step Instrument::DacCode(Ctx& ctx)
 
 Step Instrument::DacVolts(Ctx& ctx)
 {
-    if (!Count(ctx, ctx.command.query ? 1 : 2, ctx.command.query ? 1 : 2))
+    if (!Count(ctx, ctx.command.query ? 1 : 2, 2))
         return Step::Stop;
     const auto ch = Channel(ctx, 0);
     if (!ch)
@@ -104,11 +108,17 @@ Step Instrument::DacVolts(Ctx& ctx)
         ctx.session.PushError(scpi::kSettingsConflict, "the channel's range is not known: set or read DAC:RANGe");
         return Step::Stop;
     }
+    // MINimum and MAXimum are the ends of the range, DEFault the volts of code 0.
+    const Limits limits{RangeOf(range).lo, RangeOf(range).hi, CodeToVolts(0, range)};
     if (ctx.command.query) {
-        ctx.answer = VoltsText(CodeToVolts(ReadCode(*ch), range));
+        const auto limit = AskedLimit(ctx, 1);
+        if (!limit)
+            return Step::Stop;
+        ctx.answer = VoltsText(*limit == Limit::None ? CodeToVolts(ReadCode(*ch), range)
+                                                     : *LimitValue(ctx, *limit, limits));
         return Step::Next;
     }
-    const auto volts = Number(ctx, 1);
+    const auto volts = Number(ctx, 1, 'V', &limits);
     if (!volts)
         return Step::Stop;
     const auto code = VoltsToCode(*volts, range);
@@ -122,12 +132,21 @@ Step Instrument::DacVolts(Ctx& ctx)
 
 Step Instrument::DacRange(Ctx& ctx)
 {
-    if (!Count(ctx, ctx.command.query ? 1 : 2, ctx.command.query ? 1 : 2))
+    if (!Count(ctx, ctx.command.query ? 1 : 2, 2))
         return Step::Stop;
     const auto ch = Channel(ctx, 0);
     if (!ch)
         return Step::Stop;
+    // By range code: MINimum +5V, MAXimum ±10.8V, DEFault +5V (the power-on range).
+    const Limits limits{0, 5, 0.0};
     if (ctx.command.query) {
+        const auto limit = AskedLimit(ctx, 1);
+        if (!limit)
+            return Step::Stop;
+        if (*limit != Limit::None) {
+            ctx.answer = RangeOf(static_cast<int>(*LimitValue(ctx, *limit, limits))).mnemonic;
+            return Step::Next;
+        }
         const int32_t code = ops::ReadRange(static_cast<int16_t>(*ch));
         mirror_.ShowRange(*ch, code);
         ctx.answer = code >= 0 && code <= 5 ? std::string(RangeOf(code).mnemonic) : Num(code);
@@ -135,7 +154,7 @@ Step Instrument::DacRange(Ctx& ctx)
     }
     const Param& p = ctx.command.params[1];
     int range = -1;
-    if (p.kind == Param::Kind::Word) {
+    if (p.kind == Param::Kind::Word && LimitOf(p) == Limit::None) {
         for (int r = 0; r < 6; ++r)
             if (p.text == RangeOf(r).mnemonic)
                 range = r;
@@ -144,7 +163,7 @@ Step Instrument::DacRange(Ctx& ctx)
             return Step::Stop;
         }
     } else {
-        const auto v = Integer(ctx, 1, 0, 5);
+        const auto v = Integer(ctx, 1, limits.low, limits.high, limits.def);
         if (!v)
             return Step::Stop;
         range = *v;
@@ -156,15 +175,19 @@ Step Instrument::DacRange(Ctx& ctx)
 
 Step Instrument::DacResolution(Ctx& ctx)
 {
+    const Limits limits{12, 16, 16.0};
     if (ctx.command.query) {
-        if (!Count(ctx, 0, 0))
+        if (!Count(ctx, 0, 1))
             return Step::Stop;
-        ctx.answer = Num(State.ResolutionBits);
+        const auto limit = AskedLimit(ctx, 0);
+        if (!limit)
+            return Step::Stop;
+        ctx.answer = Num(*limit == Limit::None ? State.ResolutionBits : std::lround(*LimitValue(ctx, *limit, limits)));
         return Step::Next;
     }
     if (!Count(ctx, 1, 1))
         return Step::Stop;
-    const auto bits = Integer(ctx, 0, 12, 16);
+    const auto bits = Integer(ctx, 0, limits.low, limits.high, limits.def);
     if (!bits)
         return Step::Stop;
     if (*bits != 12 && *bits != 14 && *bits != 16) {
@@ -351,6 +374,8 @@ Step Instrument::Measure(Ctx& ctx)
             ctx.answer += ',';
         ctx.answer += FormatVolts4(volts);
     }
-    questionable_.Set(status::kVoltage, clipped);
+    // Over a channel list, any reading of it at a limit.
+    const bool before = ctx.listIndex > 0 && (questionable_.bits >> status::kVoltage & 1) != 0;
+    questionable_.Set(status::kVoltage, clipped || before);
     return Step::Next;
 }

@@ -179,6 +179,34 @@ Step Instrument::Characterise(Ctx& ctx)
             s.PushError(scpi::kIllegalParameterValue, why);
             return Step::Stop;
         }
+    } else if (Is(ctx.command, 1, "PLAN") && (Is(ctx.command, 2, "SETTle") || Is(ctx.command, 2, "TIMeout"))) {
+        // The plan's settling time and the meter's timeout as times: 10MS, 0.01, MIN.
+        const bool settle = Is(ctx.command, 2, "SETTle");
+        int& ms = settle ? next.plan.settleMs : next.plan.timeoutMs;
+        const params::Limits limits{settle ? 0.0 : 0.01, (settle ? characterise::kMaxSettleMs : characterise::kMaxTimeoutMs) / 1000.0,
+                                    (settle ? characterise::Plan{}.settleMs : characterise::Plan{}.timeoutMs) / 1000.0};
+        if (q) {
+            if (!Count(ctx, 0, 1))
+                return Step::Stop;
+            const auto limit = AskedLimit(ctx, 0);
+            if (!limit)
+                return Step::Stop;
+            char text[32];
+            std::snprintf(text, sizeof text, "%g", *limit == Limit::None ? ms / 1000.0 : *LimitValue(ctx, *limit, limits));
+            ctx.answer = text;
+            return Step::Next;
+        }
+        if (!Count(ctx, 1, 1) || settingWhileRunning())
+            return Step::Stop;
+        const auto seconds = Number(ctx, 0, 'S', &limits);
+        if (!seconds)
+            return Step::Stop;
+        const double rounded = std::nearbyint(*seconds * 1000.0);
+        if (!(rounded >= limits.low * 1000.0 - 1e-9 && rounded <= limits.high * 1000.0)) {
+            s.PushError(scpi::kDataOutOfRange, settle ? "0 to 60 s" : "10 ms to 600 s");
+            return Step::Stop;
+        }
+        ms = static_cast<int>(rounded);
     } else if (Is(ctx.command, 1, "PLAN") && Is(ctx.command, 2, "LIST")) {
         if (q) {
             if (!Count(ctx, 0, 0))

@@ -1,6 +1,7 @@
 #include "scpi.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -22,10 +23,12 @@ std::string_view Trim(std::string_view s)
 }
 
 // Where the part that begins at `from` ends: the next `sep` outside quoted
-// strings, or the end.
+// strings (and, between parameters, outside a channel list's parentheses), or
+// the end.
 size_t PartEnd(std::string_view s, size_t from, char sep)
 {
     char quote = 0;
+    int depth = 0;
     for (size_t i = from; i < s.size(); ++i) {
         const char c = s[i];
         if (quote != 0) {
@@ -33,7 +36,11 @@ size_t PartEnd(std::string_view s, size_t from, char sep)
                 quote = 0;  // a doubled quote closes and reopens: same effect
         } else if (c == '"' || c == '\'') {
             quote = c;
-        } else if (c == sep) {
+        } else if (sep == ',' && c == '(') {
+            ++depth;
+        } else if (sep == ',' && c == ')' && depth > 0) {
+            --depth;
+        } else if (c == sep && depth == 0) {
             return i;
         }
     }
@@ -81,6 +88,35 @@ bool Fail(Command& c, int error, std::string info = {})
     return false;
 }
 
+// The units a number may carry, with their SI prefixes (M is milli, as
+// SCPI has it; U micro).
+bool Unit(std::string_view text, char& unit, double& scale)
+{
+    static const struct {
+        const char* name;
+        char unit;
+        double scale;
+    } units[] = {
+        {"V", 'V', 1.0},  {"MV", 'V', 1e-3}, {"UV", 'V', 1e-6}, {"NV", 'V', 1e-9}, {"KV", 'V', 1e3},
+        {"S", 'S', 1.0},  {"MS", 'S', 1e-3}, {"US", 'S', 1e-6}, {"NS", 'S', 1e-9},
+    };
+    text = Trim(text);
+    for (const auto& u : units) {
+        const std::string_view name = u.name;
+        if (text.size() != name.size())
+            continue;
+        bool same = true;
+        for (size_t k = 0; k < name.size(); ++k)
+            same = same && Upper(text[k]) == name[k];
+        if (same) {
+            unit = u.unit;
+            scale = u.scale;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ParseNumber(std::string_view t, Param& p, Command& c)
 {
     p.kind = Param::Kind::Number;
@@ -123,12 +159,54 @@ bool ParseNumber(std::string_view t, Param& p, Command& c)
         if (exp == 0)
             return Fail(c, kInvalidCharacterInNumber);
     }
-    if (i != t.size() || t.size() > 255)
+    if (t.size() > 255)
         return Fail(c, kInvalidCharacterInNumber);
-    p.number = std::strtod(std::string(t).c_str(), nullptr);
+    double scale = 1.0;
+    if (i != t.size() && !Unit(t.substr(i), p.unit, scale))
+        return Fail(c, kInvalidCharacterInNumber);
+    p.number = std::strtod(std::string(t.substr(0, i)).c_str(), nullptr) * scale;
     if (!std::isfinite(p.number))
         return Fail(c, kDataOutOfRange);
     return true;
+}
+
+// "(@1)", "(@1,3)", "(@1:4)": channel numbers and spans. The spans stay as
+// typed: the command checks them against its channels before it expands them.
+bool ParseChannels(std::string_view t, Param& p, Command& c)
+{
+    p.kind = Param::Kind::Channels;
+    auto bad = [&] { return Fail(c, kSyntaxError, "a channel list is (@1), (@1,3) or (@1:4)"); };
+    if (t.size() < 4 || t[1] != '@' || t.back() != ')')
+        return bad();
+    std::string_view rest = t.substr(2, t.size() - 3);
+    auto number = [&](int& n) {
+        rest = Trim(rest);
+        size_t k = 0;
+        n = 0;
+        while (k < rest.size() && IsDigit(rest[k]) && k < 4)
+            n = n * 10 + (rest[k++] - '0');
+        rest.remove_prefix(k);
+        rest = Trim(rest);
+        return k > 0 && (rest.empty() || !IsDigit(rest.front()));
+    };
+    for (;;) {
+        int first = 0;
+        int last = 0;
+        if (!number(first))
+            return bad();
+        last = first;
+        if (!rest.empty() && rest.front() == ':') {
+            rest.remove_prefix(1);
+            if (!number(last))
+                return bad();
+        }
+        p.channels.emplace_back(first, last);
+        if (rest.empty())
+            return true;
+        if (rest.front() != ',')
+            return bad();
+        rest.remove_prefix(1);
+    }
 }
 
 bool ParseParam(std::string_view raw, Param& p, Command& c)
@@ -159,6 +237,8 @@ bool ParseParam(std::string_view raw, Param& p, Command& c)
     }
     if (first == '#' || first == '+' || first == '-' || first == '.' || IsDigit(first))
         return ParseNumber(t, p, c);
+    if (first == '(')
+        return ParseChannels(t, p, c);
     if (IsAlpha(first)) {
         p.kind = Param::Kind::Word;
         for (const char ch : t) {
@@ -284,7 +364,10 @@ const char* ErrorText(int code)
     case kHeaderSeparatorError: return "Header separator error";
     case kMnemonicTooLong: return "Program mnemonic too long";
     case kUndefinedHeader: return "Undefined header";
+    case kHeaderSuffixOutOfRange: return "Header suffix out of range";
     case kInvalidCharacterInNumber: return "Invalid character in number";
+    case kInvalidSuffix: return "Invalid suffix";
+    case kSuffixNotAllowed: return "Suffix not allowed";
     case kInvalidStringData: return "Invalid string data";
     case kExecutionError: return "Execution error";
     case kSettingsConflict: return "Settings conflict";
@@ -328,6 +411,12 @@ bool LineParser::Next(Command& command)
     return false;
 }
 
+void LineParser::Reroot(const std::vector<std::string>& typed)
+{
+    path_ = typed;
+    deep_ = false;
+}
+
 bool LineParser::AtEnd() const
 {
     // Stops at the first character of a command, so each stretch of
@@ -349,19 +438,85 @@ std::vector<Command> ParseLine(std::string_view line)
 
 bool Matches(std::string_view typed, std::string_view node)
 {
-    std::string shortForm;
-    for (const char ch : node)
-        if (std::isupper(static_cast<unsigned char>(ch)) || IsDigit(ch))
-            shortForm += ch;
-    auto same = [](std::string_view a, std::string_view b) {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i)
-            if (Upper(a[i]) != Upper(b[i]))
-                return false;
+    // The long form, or the capitals (and digits) of it; no copies, as every
+    // command is looked up this way.
+    bool same = typed.size() == node.size();
+    for (size_t i = 0; same && i < node.size(); ++i)
+        same = Upper(typed[i]) == Upper(node[i]);
+    if (same)
         return true;
-    };
-    return same(typed, shortForm) || same(typed, node);
+    size_t k = 0;
+    for (const char ch : node) {
+        if (!std::isupper(static_cast<unsigned char>(ch)) && !IsDigit(ch))
+            continue;
+        if (k >= typed.size() || Upper(typed[k]) != ch)
+            return false;
+        ++k;
+    }
+    return k > 0 && k == typed.size();
+}
+
+std::string_view WithoutSuffix(std::string_view typed)
+{
+    while (!typed.empty() && IsDigit(typed.back()))
+        typed.remove_suffix(1);
+    return typed;
+}
+
+namespace {
+struct PatternNode {
+    std::string_view name;
+    bool optional = false;
+    bool numbered = false;
+};
+
+bool MatchFrom(const PatternNode* p, size_t np, const std::vector<std::string>& typed, size_t t, int& suffix)
+{
+    if (np == 0)
+        return t == typed.size();
+    if (t < typed.size()) {
+        std::string_view node = typed[t];
+        int number = -1;
+        if (p->numbered && WithoutSuffix(node).size() < node.size()) {
+            const std::string_view digits = node.substr(WithoutSuffix(node).size());
+            number = 0;
+            for (const char d : digits)
+                number = std::min(number * 10 + (d - '0'), 1000000);
+            node = WithoutSuffix(node);
+        }
+        if (Matches(node, p->name) && MatchFrom(p + 1, np - 1, typed, t + 1, suffix)) {
+            if (number >= 0)
+                suffix = number;
+            return true;
+        }
+    }
+    return p->optional && MatchFrom(p + 1, np - 1, typed, t, suffix);
+}
+}  // namespace
+
+bool MatchHeader(std::string_view pattern, const std::vector<std::string>& typed, int& suffix)
+{
+    PatternNode nodes[kMaxDepth];
+    size_t n = 0;
+    for (size_t i = 0; i < pattern.size() && n < kMaxDepth;) {
+        PatternNode& node = nodes[n++];
+        if (pattern[i] == '[') {
+            node.optional = true;
+            ++i;
+        }
+        if (i < pattern.size() && pattern[i] == ':')
+            ++i;
+        const size_t start = i;
+        while (i < pattern.size() && (IsAlpha(pattern[i]) || IsDigit(pattern[i])))
+            ++i;
+        node.name = pattern.substr(start, i - start);
+        if (i < pattern.size() && pattern[i] == '#')
+            node.numbered = true, ++i;
+        if (i < pattern.size() && pattern[i] == ']')
+            ++i;
+    }
+    suffix = -1;
+    return MatchFrom(nodes, n, typed, 0, suffix);
 }
 
 }  // namespace scpi

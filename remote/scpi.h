@@ -2,10 +2,12 @@
 // SCPI program messages: one line split into commands at ';', each a header
 // (long or short mnemonics, any case, ':'-separated, '*' for the common
 // commands, '?' for a query) and parameters separated by ','. Decimal and
-// #H/#Q/#B numbers, character data and quoted strings (UTF-8). Plain C++.
+// #H/#Q/#B numbers, decimal numbers with a unit (2.5V, 2500 MV, 10MS), channel
+// lists ((@1,3:4)), character data and quoted strings (UTF-8). Plain C++.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace scpi {
@@ -22,7 +24,10 @@ enum Error : int {
     kHeaderSeparatorError = -111,
     kMnemonicTooLong = -112,
     kUndefinedHeader = -113,
+    kHeaderSuffixOutOfRange = -114,
     kInvalidCharacterInNumber = -121,
+    kInvalidSuffix = -131,
+    kSuffixNotAllowed = -138,
     kInvalidStringData = -151,
     kExecutionError = -200,
     kSettingsConflict = -221,
@@ -42,10 +47,14 @@ const char* ErrorText(int code);
 std::string ErrorLine(int code, std::string_view info = {});
 
 struct Param {
-    enum class Kind { Number, Word, String };
+    enum class Kind { Number, Word, String, Channels };
     Kind kind = Kind::Word;
     std::string text;     // Word: upper-cased; String: the contents, quotes undone
-    double number = 0.0;  // Number
+    double number = 0.0;  // Number, in volts or seconds when a unit followed it
+    char unit = 0;        // Number: 'V' or 'S' when a unit followed it
+    // Channels: "(@1,3:4)" as {1, 1}, {3, 4}, in the order typed (a span may
+    // run down: 4:1).
+    std::vector<std::pair<int, int>> channels;
 };
 
 struct Command {
@@ -73,6 +82,9 @@ public:
     bool Next(Command& command);
     // Nothing but blanks and stray ';' left.
     bool AtEnd() const;
+    // The last command was taken from the root: the next one continues at
+    // its level rather than at the level its path would have given.
+    void Reroot(const std::vector<std::string>& typed);
 
 private:
     std::string line_;
@@ -87,5 +99,13 @@ std::vector<Command> ParseLine(std::string_view line);
 // A mnemonic as typed matches a node given as "MEASure": the short form (the
 // capitals) or the long form, in any case.
 bool Matches(std::string_view typed, std::string_view node);
+
+// A header as typed against a header of the command tree: mnemonics separated
+// by ':', optional ones in brackets ("MEASure[:VOLTage][:DC]"), '#' after one
+// that takes a numeric suffix ("DAC#:CODE" matches "DAC2:CODE"). `suffix` gets
+// the number typed after that mnemonic, or -1 when none was.
+bool MatchHeader(std::string_view pattern, const std::vector<std::string>& typed, int& suffix);
+// A mnemonic without the digits of its numeric suffix: "DAC" for "DAC2".
+std::string_view WithoutSuffix(std::string_view typed);
 
 }  // namespace scpi

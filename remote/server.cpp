@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -156,6 +157,7 @@ constexpr qint64 kReadChunk = 64 * 1024;
 // Answers the peer has not taken yet: past this, its commands wait until it
 // reads (one answer may go beyond it).
 constexpr qint64 kMaxUnsent = 1024 * 1024;
+constexpr qint64 kMaxIdleCheckMs = 24 * 3600 * 1000;
 
 // Keepalive probes after a minute of silence, every 10 s, six of them: a peer
 // that vanished without closing frees its place within two minutes.
@@ -182,19 +184,29 @@ public:
         KeepAlive(socket_->socketDescriptor());
         QObject::connect(socket_, &QTcpSocket::readyRead, this, [this] { Active(); });
         QObject::connect(socket_, &QTcpSocket::bytesWritten, this, [this] { Active(); });
+        lastActive_.start();
         if (idleSeconds > 0) {
+            // One timer for the whole connection, not restarted on every
+            // line: when it fires it looks at the last activity and waits on
+            // for what is left (a day at most at once: a timer counts
+            // milliseconds in an int).
+            const qint64 limit = idleSeconds * qint64{1000};
             idle_.setSingleShot(true);
-            idle_.setInterval(std::chrono::seconds(idleSeconds));
-            QObject::connect(&idle_, &QTimer::timeout, this, [this, &instrument] {
+            idle_.setTimerType(Qt::PreciseTimer);
+            QObject::connect(&idle_, &QTimer::timeout, this, [this, &instrument, idleSeconds, limit] {
+                if (const qint64 left = limit - lastActive_.elapsed(); left > 0) {
+                    IdleCheckIn(left);
+                    return;
+                }
                 if (Waiting() || instrument.Busy()) {
-                    idle_.start();
+                    IdleCheckIn(limit);
                     return;
                 }
                 qCInfo(lcRemote, "closing the connection of %s: idle for %d s",
-                       qPrintable(socket_->peerAddress().toString()), static_cast<int>(idle_.interval() / 1000));
+                       qPrintable(socket_->peerAddress().toString()), idleSeconds);
                 socket_->abort();
             });
-            idle_.start();
+            IdleCheckIn(limit);
         }
     }
 
@@ -230,12 +242,13 @@ protected:
 private:
     void Active()
     {
-        if (idle_.interval() > 0)
-            idle_.start();
+        lastActive_.start();
         ReadAndRun();
     }
+    void IdleCheckIn(qint64 ms) { idle_.start(static_cast<int>(std::min<qint64>(ms, kMaxIdleCheckMs))); }
 
     QTcpSocket* socket_;
+    QElapsedTimer lastActive_;  // the peer's last line, or answer taken
     QTimer idle_;
 };
 

@@ -6,8 +6,6 @@
 #include "board/sweeprecord.h"
 
 #include <algorithm>
-#include <functional>
-#include <string_view>
 #include <utility>
 #include <array>
 #include <span>
@@ -16,20 +14,6 @@
 namespace remote {
 
 namespace {
-// The readings and the record they were analysed under, as one number: a
-// query asked again of the same sweep is answered from the last answer.
-size_t Fingerprint(const analysis::SweepData& data)
-{
-    size_t h = std::hash<int32_t>{}(State.Sweep.steps) ^
-               std::hash<int64_t>{}(State.Sweep.started.time_since_epoch().count()) * 31;
-    for (const auto& volts : data.volts)
-        h = h * 1000003u ^ std::hash<std::string_view>{}(std::string_view(
-                               reinterpret_cast<const char*>(volts.data()), volts.size() * sizeof(float)));
-    for (const int range : State.Sweep.ranges)
-        h = h * 31u + static_cast<size_t>(range + 1);
-    return h * 31u + static_cast<size_t>(State.Sweep.resolution * 2 + (State.Sweep.twosComplement ? 1 : 0));
-}
-
 std::string ComputeFiguresJson(int channel, analysis::SweepData& data)
 {
     const analysis::Chosen chosen = sweeprecord::ChosenConditions(data);
@@ -52,13 +36,13 @@ std::string SweepFiguresJson(int channel)
 {
     // A line of many SWE:ANAL? must not cost as many analyses of the same
     // sweep: each channel's answer is kept until the sweep changes.
-    static std::array<std::pair<size_t, std::string>, 5> kept;
-    analysis::SweepData data = sweeprecord::Readings();
-    const size_t print = Fingerprint(data);
+    static std::array<std::pair<uint64_t, std::string>, 5> kept;
+    const uint64_t generation = SweepGeneration();
     auto& slot = kept[static_cast<size_t>(std::clamp(channel, 0, 4))];
-    if (!slot.second.empty() && slot.first == print)
+    if (!slot.second.empty() && slot.first == generation)
         return slot.second;
-    slot = {print, ComputeFiguresJson(channel, data)};
+    analysis::SweepData data = sweeprecord::Readings();
+    slot = {generation, ComputeFiguresJson(channel, data)};
     return slot.second;
 }
 

@@ -1,7 +1,8 @@
 // Round trips to qv4816x-scpi over loopback on the simulated board without
 // latency: *IDN? and MEASure:VOLTage? ALL (median and 99th percentile), *IDN?
 // against a bare echo server answering the same line in the same run
-// (idn_to_echo), a pipelined stream of DAC writes (commands per second), and a
+// (idn_to_echo; the bare server is a process of its own, as the instrument
+// is), a pipelined stream of DAC writes (commands per second), and a
 // whole channel's sweep data as a REAL,32 block.
 #include <benchmark/benchmark.h>
 
@@ -15,9 +16,9 @@
 #include <netinet/tcp.h>
 #include <stdexcept>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +35,8 @@ struct Server {
         if (pipe(out) != 0)
             throw std::runtime_error("pipe");
         pid = fork();
+        if (pid < 0)
+            throw std::runtime_error("fork");
         if (pid == 0) {
             dup2(out[1], 1);
             close(out[0]);
@@ -61,15 +64,16 @@ Server& TheServer()
     return server;
 }
 
-// A bare TCP server on a free loopback port: every line it reads is answered
-// with the instrument's identity, nothing else.
+// A bare TCP server on a free loopback port, a process of its own as the
+// instrument is: every line it reads is answered with `answer` (the
+// instrument's identity, byte for byte), nothing else.
 struct EchoServer {
-    int listener = -1;
+    pid_t pid = -1;
     int port = 0;
 
-    EchoServer()
+    explicit EchoServer(const std::string& answer)
     {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
+        const int listener = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -78,18 +82,27 @@ struct EchoServer {
             getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len) != 0)
             throw std::runtime_error("echo server");
         port = ntohs(a.sin_port);
-        std::thread([fd = listener] {
-            const int c = accept(fd, nullptr, nullptr);
+        pid = fork();
+        if (pid < 0)
+            throw std::runtime_error("fork");
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int c = accept(listener, nullptr, nullptr);
             int one = 1;
             setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            static const char kAnswer[] = "QV,QV4816X,0,1.01.0006\n";
             char buf[4096];
             for (ssize_t n; (n = read(c, buf, sizeof buf)) > 0;)
                 for (ssize_t i = 0; i < n; ++i)
-                    if (buf[i] == '\n' && write(c, kAnswer, sizeof kAnswer - 1) < 0)
-                        return;
-            close(c);
-        }).detach();
+                    if (buf[i] == '\n' && write(c, answer.data(), answer.size()) < 0)
+                        _exit(0);
+            _exit(0);
+        }
+        close(listener);
+    }
+    ~EchoServer()
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
     }
 };
 
@@ -191,9 +204,10 @@ void RoundTrips(benchmark::State& state, const std::string& query)
 // of 1000, so that both see the same machine.
 void BM_IdnToEcho(benchmark::State& state)
 {
-    static EchoServer echo;
-    static Client bare(echo.port);
     Client c;
+    c.Send("*IDN?\n");
+    static EchoServer echo(c.Line() + "\n");
+    static Client bare(echo.port);
     double ratio = 0;
     double idn = 0;
     double plain = 0;

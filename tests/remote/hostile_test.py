@@ -199,6 +199,12 @@ def lines_at_the_limit_and_strings(server):
         assert r.readline() == error + b"\n", (line[:20], error)
     assert os.path.getsize(os.path.join(WORKDIR, "m\u00e9tre-\u20ac.dat")) > 0
     assert not os.path.exists(os.path.join(WORKDIR, "   "))
+    # A peer that closes its side after its last line still has it answered,
+    # and then sees the connection closed.
+    s.sendall(b"SYST:VERS?\n")
+    s.shutdown(socket.SHUT_WR)
+    assert r.readline() == b"1999.0\n"
+    assert r.readline() == b""
     s.close()
 
 

@@ -96,6 +96,34 @@ def several_clients_keep_their_own_status(rm, port):
         c.close()
 
 
+def values_as_bench_users_type_them(rm, port):
+    inst = visa(rm, port)
+    inst.write("DAC:RANG A,UNI10")
+    for volts in ("2.5V", "2500mV", "2500 MV", "2500000 UV"):
+        inst.write("DAC:CODE A,0;VOLT A," + volts)
+        assert inst.query("DAC:CODE? A") == "16384", volts
+    inst.write("DAC:CODE B,MAX")
+    assert inst.query("DAC:CODE? B") == "65535"
+    assert inst.query("DAC:CODE? B,MIN;CODE? B,DEF") == "0;0"
+    inst.write("DAC:CODE B,DEF")
+    assert inst.query("DAC:CODE? (@2)") == "0"
+    assert inst.query("DAC:RANG? A,MAX") == "BIP10P8"
+    inst.write("DAC2:CODE 300")
+    inst.write("DAC:CODE 5,(@3,4)")
+    assert inst.query_ascii_values("DAC:CODE? (@1:4)", converter="d") == [16384, 300, 5, 5]
+    assert inst.query("DAC1:CODE?") == "16384"
+    inst.write("POW:DAC ON,(@1:4);:POW:REF ON;:PINS:CLR ON;:DAC:LOAD")
+    assert inst.query("POW:REG?") == "31"
+    values = inst.query_ascii_values("MEAS:VOLT:DC? (@1,2)")
+    assert len(values) == 2 and abs(values[0] - 2.5) < 0.1, values
+    assert len(inst.query_ascii_values("MEAS? A")) == 1
+    assert inst.query("SYST:ERR:ALL?") == '0,"No error"'
+    inst.write("DAC:VOLT A,2.5S")
+    inst.write("DAC5:CODE 1")
+    assert inst.query("SYST:ERR:CODE:ALL?") == "-131,-114"
+    inst.close()
+
+
 def a_client_vanishing_mid_sweep(rm, port):
     s, _ = raw(port)
     s.sendall(b"SWEep:STARt\n*OPC?\n")
@@ -241,6 +269,7 @@ def main():
     try:
         same_traffic_as_the_panel(rm, port, trace)
         several_clients_keep_their_own_status(rm, port)
+        values_as_bench_users_type_them(rm, port)
         oversized_and_binary_lines(port)
         a_client_vanishing_mid_sweep(rm, port)
         one_owner_during_a_sweep(rm, port, trace)

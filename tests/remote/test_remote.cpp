@@ -33,6 +33,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QtTest>
 #include <algorithm>
@@ -232,7 +233,9 @@ private slots:
     void tcpClientsLongLinesBinaryAndTheLimit()
     {
         QVERIFY(!StartRemoteIfAsked({"prog", "--remote=127.0.0.1:0", "--idle-timeout=soon"}));
-        QVERIFY(StartRemoteIfAsked({"prog", "--remote=127.0.0.1:0", "--idle-timeout=60"}));
+        // An idle time past what a timer counts in an int of milliseconds:
+        // it must not wrap round to under a second (checked at the end).
+        QVERIFY(StartRemoteIfAsked({"prog", "--remote=127.0.0.1:0", "--idle-timeout=4294968"}));
         const quint16 port = FollowingServer()->Port();
         auto open = [&] {
             auto s = std::make_unique<QTcpSocket>();
@@ -256,6 +259,8 @@ private slots:
         for (int i = 0; i < 500; ++i)
             many += "DAC:CODE C," + QByteArray::number(i) + "\n";
         QCOMPARE(ask(*a, many + "*OPC?\n"), QByteArray("1"));
+        QElapsedTimer aSilent;
+        aSilent.start();
 
         std::vector<std::unique_ptr<QTcpSocket>> more;
         for (int i = 0; i < 7; ++i) {
@@ -287,6 +292,8 @@ private slots:
         // The title counts them, before the board's mark.
         QVERIFY(form->windowTitle().endsWith(" - remote: 7 clients (simulated board)"));
         more.clear();
+        QTest::qWait(static_cast<int>(std::max<qint64>(0, 1000 - aSilent.elapsed())));
+        QCOMPARE(ask(*a, "*IDN?\n"), QByteArray("QV,QV4816X,SIMULATED,1.01.0006"));
         a.reset();
         QVERIFY(QTest::qWaitFor([&] { return FollowingServer()->TcpClients() == 0; }));
         QVERIFY(form->windowTitle().endsWith("Output DAC (simulated board)"));

@@ -51,6 +51,62 @@ TEST(Scpi, MalformedCommandsCarryTheirStandardError)
     EXPECT_EQ(ErrorLine(-222, "say \"x\""), "-222,\"Data out of range;say 'x'\"");
 }
 
+// Numbers with units (SI prefixes, M for milli), channel lists, and headers
+// with optional nodes and numeric suffixes.
+TEST(Scpi, UnitsChannelListsAndHeaderForms)
+{
+    const struct {
+        const char* line;
+        double number;
+        char unit;
+        int error;
+    } numbers[] = {
+        {"X 2.5V", 2.5, 'V', kNoError},      {"X 2500mV", 2.5, 'V', kNoError},  {"X 2500 MV", 2.5, 'V', kNoError},
+        {"X -5 uv", -5e-6, 'V', kNoError},   {"X 1.5E1V", 15, 'V', kNoError},   {"X 10MS", 0.01, 'S', kNoError},
+        {"X 7", 7, 0, kNoError},             {"X 2 M V", 0, 0, kInvalidCharacterInNumber},
+        {"X 2VV", 0, 0, kInvalidCharacterInNumber}, {"X #H10V", 0, 0, kInvalidCharacterInNumber},
+        {"X 12x", 0, 0, kInvalidCharacterInNumber},
+    };
+    for (const auto& row : numbers) {
+        const Command c = ParseLine(row.line)[0];
+        EXPECT_EQ(c.error, row.error) << row.line;
+        if (row.error == kNoError) {
+            EXPECT_DOUBLE_EQ(c.params[0].number, row.number) << row.line;
+            EXPECT_EQ(c.params[0].unit, row.unit) << row.line;
+        }
+    }
+    using Spans = std::vector<std::pair<int, int>>;
+    const Command list = ParseLine("X (@1, 3:4),5,(@4:1)")[0];
+    ASSERT_EQ(list.params.size(), 3u);
+    EXPECT_EQ(list.params[0].channels, (Spans{{1, 1}, {3, 4}}));
+    EXPECT_EQ(list.params[1].number, 5.0);
+    EXPECT_EQ(list.params[2].channels, (Spans{{4, 1}}));
+    for (const char* bad : {"X (@)", "X (@1", "X (1)", "X (@1:)", "X (@1,)", "X (@12345)", "X (@1 2)"})
+        EXPECT_EQ(ParseLine(bad)[0].error, kSyntaxError) << bad;
+
+    const struct {
+        const char* pattern;
+        const char* header;
+        bool matches;
+        int suffix;
+    } headers[] = {
+        {"MEASure[:VOLTage][:DC]", "MEAS", true, -1},      {"MEASure[:VOLTage][:DC]", "measure:voltage:dc", true, -1},
+        {"MEASure[:VOLTage][:DC]", "MEAS:DC", true, -1},   {"MEASure[:VOLTage][:DC]", "MEAS:DC:VOLT", false, -1},
+        {"MEASure[:VOLTage][:DC]", "MEAS:VOLT:DC:X", false, -1}, {"DAC#:CODE", "DAC2:CODE", true, 2},
+        {"DAC#:CODE", "DAC:CODE", true, -1},               {"DAC#:CODE", "DAC12:CODE", true, 12},
+        {"DAC#:CODE", "DACX:CODE", false, -1},             {"DAC:CODE", "DAC2:CODE", false, -1},
+        {"SYSTem:ERRor:CODE[:NEXT]", "SYST:ERR:CODE:NEXT", true, -1}, {"SYSTem:ERRor:CODE[:NEXT]", "SYST:ERR:NEXT", false, -1},
+    };
+    for (const auto& row : headers) {
+        const Command c = ParseLine(row.header)[0];
+        int suffix = 0;
+        EXPECT_EQ(MatchHeader(row.pattern, c.nodes, suffix), row.matches) << row.pattern << " " << row.header;
+        if (row.matches) {
+            EXPECT_EQ(suffix, row.suffix) << row.header;
+        }
+    }
+}
+
 // Beyond ASCII only inside quoted strings, and there as UTF-8; control
 // characters nowhere.
 TEST(Scpi, StringsTakeUtf8)
@@ -149,19 +205,28 @@ TEST(Scpi, StatusRegistersLatchTransitionsThroughTheirFilters)
     EXPECT_EQ(s.StatusByte(), 128 | 64 | 8);
 }
 
-TEST(Scpi, StatusAndErrorQueueCommands)
-{
-    HeadlessPanel panel;
-    AttachPanel(&panel, nullptr);
-    Instrument instrument(panel);
-    ASSERT_TRUE(Board().ConnectQuietly().empty());
-    Session s;
-    auto run = [&](std::string_view line) {
-        LineRun run;
+// An instrument on the simulated board, and one client's lines run to their end.
+class OnTheBoard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AttachPanel(&panel, nullptr);
+        ASSERT_TRUE(Board().ConnectQuietly().empty());
+    }
+    std::string run(std::string_view line)
+    {
+        LineRun lineRun;
         std::string reply;
-        EXPECT_TRUE(instrument.RunText(s, line, run, reply)) << line;
+        EXPECT_TRUE(instrument.RunText(s, line, lineRun, reply)) << line;
         return reply;
-    };
+    }
+    HeadlessPanel panel;
+    Instrument instrument{panel};
+    Session s;
+};
+
+TEST_F(OnTheBoard, StatusAndErrorQueueCommands)
+{
     const std::pair<const char*, const char*> rows[] = {
         {"STAT:OPER:ENAB 264;ENAB?;:STAT:OPER:PTR 8;PTR?;:STAT:OPER:NTR 65535;NTR?", "264;8;32767"},
         {"STAT:PRES;:STAT:OPER:ENAB?;:STAT:OPER:PTR?;:STAT:OPER:NTR?;:STAT:QUES:ENAB?", "0;32767;0;0"},
@@ -184,6 +249,59 @@ TEST(Scpi, StatusAndErrorQueueCommands)
     instrument.SetCharacterising(true);
     EXPECT_EQ(run("STAT:OPER:COND?"), "512");
     instrument.SetCharacterising(false);
+}
+
+// The forms bench users type, on the simulated board: units, MINimum,
+// MAXimum and DEFault, optional nodes, numbered headers, channel lists, and
+// the path rule after a header taken from the root.
+TEST_F(OnTheBoard, ValuesAndChannelsAsBenchUsersTypeThem)
+{
+    const struct {
+        const char* line;
+        const char* answer;  // nullptr: any
+        int error;
+    } rows[] = {
+        {"*RST;:DAC:RANG A,UNI10;VOLT A,2.5V;CODE? A", "16384", kNoError},
+        {"DAC:CODE A,0;VOLT A,2500mV;CODE? A;:DAC:CODE A,0;VOLT A,2500 MV;CODE? A", "16384;16384", kNoError},
+        {"DAC:RANG B,BIP10;VOLT B,-2500000UV;VOLT? B", "-2.5", kNoError},
+        {"DAC:VOLT A,1S", "", kInvalidSuffix},
+        {"DAC:CODE A,1V", "", kSuffixNotAllowed},
+        {"PINS:CLR 1V", "", kSuffixNotAllowed},
+        {"DAC:VOLT A,10.5V", "", kDataOutOfRange},
+        {"DAC:CODE A,MAX;CODE? A;CODE? A,MIN;CODE? A,MAXIMUM", "65535;0;65535", kNoError},
+        {"DAC:CODE A,DEF;CODE? A", "0", kNoError},
+        {"DAC:RES 12;:DAC:CODE? A,MAX;:DAC:RES DEF;RES?;RES? MIN", "4095;16;12", kNoError},
+        {"DAC:VOLT? A,MIN;VOLT? A,MAX;VOLT A,MAX;CODE? A", "0;10;65535", kNoError},
+        {"DAC:RANG? A,MAX;RANG? A,MIN;RANG? A,DEF;RANG C,MAX;RANG? C", "BIP10P8;UNI5;UNI5;BIP10P8", kNoError},
+        {"DAC:CODE? A,FOO", "", kIllegalParameterValue},
+        {"STAT:OPER:ENAB MAX;ENAB?", "32767", kNoError},
+        {"MEAS:VOLT:DC? A;:MEAS? B;:MEAS:DC? (@1:4)", nullptr, kNoError},
+        {"DAC1:CODE 100;:DAC1:CODE?;:DAC:CODE? A;:DAC4:CODE 9;:DAC:CODE? D", "100;100;9", kNoError},
+        {"DAC5:CODE 1", "", kHeaderSuffixOutOfRange},
+        {"DAC0:CODE?", "", kHeaderSuffixOutOfRange},
+        {"DAC:CODE 7,(@1:4);:DAC:CODE? (@1:4)", "7,7,7,7", kNoError},
+        {"DAC:CODE (@2),8;:DAC:CODE? (@4:1);CODE? (@1,3)", "7,7,8,7;7,7", kNoError},
+        {"DAC:CODE? (@5)", "", kIllegalParameterValue},
+        {"DAC:CODE? (@1:4,4:1,1:4,4:1,1)", "", kTooMuchData},
+        {"DAC1:CODE? (@1)", "", kParameterNotAllowed},
+        {"PINS:CLR (@1)", "", kParameterNotAllowed},
+        {"POW:DAC2 ON;DAC2?;:POW:DAC? (@2)", "1;1", kNoError},
+        {"SWE:DATA? (@1,2)", "", kIllegalParameterValue},
+        {"STAT:PRES;STAT:OPER:ENAB?;PTR?", "0;32767", kNoError},
+        {"SYST:ERR:NEXT?;:SYST:ERR:CODE:NEXT?", "0,\"No error\";0", kNoError},
+        {"CHAR:PLAN:SETT 50MS;SETT?;TIM 2S;TIM?;SETT? MAX", "0.05;2;60", kNoError},
+        {"CHAR:PLAN:SETT 5V", "", kInvalidSuffix},
+        {"CHAR:PLAN:TIM 1MS", "", kDataOutOfRange},
+        {"CHAR:PLAN:SETT DEF;TIM DEF;:CHAR:PLAN:SETT?;TIM?", "0.01;5", kNoError},
+    };
+    for (const auto& row : rows) {
+        s.errors.clear();
+        const std::string reply = run(row.line);
+        if (row.answer) {
+            EXPECT_EQ(reply, row.answer) << row.line;
+        }
+        EXPECT_EQ(s.errors.empty() ? 0 : s.errors.front().first, row.error) << row.line;
+    }
 }
 
 // A line runs a command at a time; each answer is handed out as it is made.
@@ -227,10 +345,10 @@ TEST(Scpi, MutatedInputIsAnsweredOrRefusedNeverCrashes)
         "POW:DAC A,1;REF ON;ALAR?", "PINS:CLR 0;BIN 1;LDAC:PULS OFF;:PINS:LDAC 0;WORD?", "REG:ALL?",
         "MEAS:VOLT? ALL", "SWE:STAT?;PROG?", "SWE:DATA? A,0,4", "SYST:ERR?;ERR:COUN?;VERS?",
         "MEASure:VOLTage? B", "DAC:CODE A,'x'", ":DAC:VOLT? B", "STAT:OPER:ENAB 8;PTR?;:STAT:QUES?;PRES",
-        "SYST:ERR:ALL?;:SYST:ERR:CODE?", "*OPT?", "FORM REAL,64;BORD SWAP;:FETC? A,0,2;:FORM ASC", "INIT;:ABOR", "*LRN?", "*RCL 11",
+        "SYST:ERR:ALL?;:SYST:ERR:CODE?", "*OPT?", "DAC2:VOLT 2500 MV;:DAC:CODE? (@1:4),MAX", "MEAS? (@4,1)", "FORM REAL,64;BORD SWAP;:FETC? A,0,2;:FORM ASC", "INIT;:ABOR", "*LRN?", "*RCL 11",
     };
     std::mt19937 rng(4816);
-    const std::string alphabet = "*:;,?#HQB\"' \t.-+eE0123456789ABCDabcdxyzONF\x01\x7f\xff";
+    const std::string alphabet = "*:;,?#HQB\"' \t.-+eE0123456789ABCDabcdxyzONFMVU()@[]\x01\x7f\xff";
     for (int n = 0; n < 6000; ++n) {
         std::string line = seeds[rng() % seeds.size()];
         const int edits = 1 + static_cast<int>(rng() % 4);
