@@ -164,7 +164,7 @@ bool ParsePlanText(std::string_view text, Plan& plan, std::string& why)
             ok = Number(value, d) && d >= 3 && d <= 9;
             p.digits = d;
         } else if (key == "timeout-ms") {
-            ok = Number(value, p.timeoutMs) && p.timeoutMs >= 10 && p.timeoutMs <= kMaxTimeoutMs;
+            ok = Number(value, p.timeoutMs) && p.timeoutMs >= kMinTimeoutMs && p.timeoutMs <= kMaxTimeoutMs;
         } else {
             why = "unknown item '" + std::string(key) + "'";
             return false;

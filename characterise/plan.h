@@ -45,6 +45,7 @@ struct Plan {
 // Bounds of the plan's numbers.
 constexpr int kMaxReadings = analysis::kMaxReadingsPerCode;
 constexpr int kMaxSettleMs = 60'000;
+constexpr int kMinTimeoutMs = 10;
 constexpr int kMaxTimeoutMs = 600'000;
 
 // The codes a plan measures at `resolution` bits, ascending, each once

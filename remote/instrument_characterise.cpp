@@ -10,6 +10,7 @@
 #include "remotelog.h"
 #include "sweepfigures.h"
 
+#include <cmath>
 #include <cstdio>
 
 using Step = Instrument::Step;
@@ -180,11 +181,14 @@ Step Instrument::Characterise(Ctx& ctx)
             return Step::Stop;
         }
     } else if (Is(ctx.command, 1, "PLAN") && (Is(ctx.command, 2, "SETTle") || Is(ctx.command, 2, "TIMeout"))) {
-        // The plan's settling time and the meter's timeout as times: 10MS, 0.01, MIN.
+        // The plan's settling time and the meter's timeout as times (10MS,
+        // 0.01, MIN), kept as the plan's items, which check their bounds.
         const bool settle = Is(ctx.command, 2, "SETTle");
-        int& ms = settle ? next.plan.settleMs : next.plan.timeoutMs;
-        const params::Limits limits{settle ? 0.0 : 0.01, (settle ? characterise::kMaxSettleMs : characterise::kMaxTimeoutMs) / 1000.0,
-                                    (settle ? characterise::Plan{}.settleMs : characterise::Plan{}.timeoutMs) / 1000.0};
+        const characterise::Plan defaults;
+        const int ms = settle ? next.plan.settleMs : next.plan.timeoutMs;
+        const params::Limits limits{(settle ? 0 : characterise::kMinTimeoutMs) / 1000.0,
+                                    (settle ? characterise::kMaxSettleMs : characterise::kMaxTimeoutMs) / 1000.0,
+                                    (settle ? defaults.settleMs : defaults.timeoutMs) / 1000.0};
         if (q) {
             if (!Count(ctx, 0, 1))
                 return Step::Stop;
@@ -202,11 +206,13 @@ Step Instrument::Characterise(Ctx& ctx)
         if (!seconds)
             return Step::Stop;
         const double rounded = std::nearbyint(*seconds * 1000.0);
-        if (!(rounded >= limits.low * 1000.0 - 1e-9 && rounded <= limits.high * 1000.0)) {
+        std::string why;
+        if (!(std::fabs(rounded) <= limits.high * 1000.0) ||
+            !characterise::ParsePlanText((settle ? "settle-ms=" : "timeout-ms=") + Num(std::llround(rounded)),
+                                         next.plan, why)) {
             s.PushError(scpi::kDataOutOfRange, settle ? "0 to 60 s" : "10 ms to 600 s");
             return Step::Stop;
         }
-        ms = static_cast<int>(rounded);
     } else if (Is(ctx.command, 1, "PLAN") && Is(ctx.command, 2, "LIST")) {
         if (q) {
             if (!Count(ctx, 0, 0))

@@ -13,6 +13,16 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
+bool SameNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i]))
+            return false;
+    return true;
+}
+
 std::string_view Trim(std::string_view s)
 {
     while (!s.empty() && IsBlank(s.front()))
@@ -101,19 +111,12 @@ bool Unit(std::string_view text, char& unit, double& scale)
         {"S", 'S', 1.0},  {"MS", 'S', 1e-3}, {"US", 'S', 1e-6}, {"NS", 'S', 1e-9},
     };
     text = Trim(text);
-    for (const auto& u : units) {
-        const std::string_view name = u.name;
-        if (text.size() != name.size())
-            continue;
-        bool same = true;
-        for (size_t k = 0; k < name.size(); ++k)
-            same = same && Upper(text[k]) == name[k];
-        if (same) {
+    for (const auto& u : units)
+        if (SameNoCase(text, u.name)) {
             unit = u.unit;
             scale = u.scale;
             return true;
         }
-    }
     return false;
 }
 
@@ -440,10 +443,7 @@ bool Matches(std::string_view typed, std::string_view node)
 {
     // The long form, or the capitals (and digits) of it; no copies, as every
     // command is looked up this way.
-    bool same = typed.size() == node.size();
-    for (size_t i = 0; same && i < node.size(); ++i)
-        same = Upper(typed[i]) == Upper(node[i]);
-    if (same)
+    if (SameNoCase(typed, node))
         return true;
     size_t k = 0;
     for (const char ch : node) {
